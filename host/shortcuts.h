@@ -1,0 +1,10 @@
+// Start-menu shortcuts through the shell's objects. COM must be initialised on the calling thread.
+#pragma once
+#include <wchar.h>
+
+// linkDirectory\linkName.lnk -> targetDirectory\targetFile, working directory = targetDirectory,
+// description = linkName. Arguments and icon file may be null.
+bool CreateShortcut(const wchar_t* linkName, const wchar_t* linkDirectory, const wchar_t* targetDirectory,
+                    const wchar_t* targetFile, const wchar_t* arguments, const wchar_t* iconFile, int iconIndex);
+// linkDirectory\linkName.url -> address.
+bool CreateUrlShortcut(const wchar_t* linkName, const wchar_t* linkDirectory, const wchar_t* address);

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The tests: installs what is missing, builds both presets, then runs every
+# test under wine64 in the project's own prefix (build/win64/wine), with one
+# persistent wineserver for the run, ended afterwards (that prefix only).
+set -eu
+cd "$(dirname "$0")/.."
+tools/build.sh
+. tests/wine/prefix.sh
+root=$PWD/build/win64/wine
+ov_make_template "$root"
+WINEPREFIX="$root/shared" "$WINESERVER" -p
+trap 'WINEPREFIX="$root/shared" "$WINESERVER" -k 2>/dev/null || true' EXIT
+ctest --preset win64 -j "$(nproc)" --timeout 600 "$@"
