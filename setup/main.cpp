@@ -1,11 +1,9 @@
-// Entry point of the setup engine. Run control arrives with the roles; until then the
-// program opens the log and ends with success.
+// Entry point of the setup engine: the whole run happens in RunSetup; its result is the
+// process exit code.
 #include <windows.h>
 
-#include "log/logger.h"
+#include "setup/run_control.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    Logger::Get().Open(L"C:\\ovkestralog.txt", false);
-    Logger::Get().Close(0);
-    return 0;
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    return RunSetup(commandLine);
 }

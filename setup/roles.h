@@ -1,0 +1,54 @@
+// The four roles a run can play.
+#pragma once
+#include "setup/setup.h"
+
+// Installs the suite or one component from the package the program sits in.
+class SetupInstall : public Setup {
+public:
+    int Initialize() override;
+    int AskUser() override;
+    int Execute() override;
+    int Finish() override;
+    void BuildProductList() override;
+    // Marks the available products active (all, or only the accepted ones) and decides
+    // whether the suite shell takes part. 0, or 9005 when nothing was selected.
+    int SelectProducts(bool all);
+
+    HRESULT comResult = E_FAIL;
+    int availableCount = 0;
+};
+
+// Removes what is installed of the suite.
+class SetupUninstall : public Setup {
+public:
+    int Initialize() override;
+    int AskUser() override;
+    int Execute() override;
+    int Finish() override;
+    void BuildProductList() override;
+
+    int installedCount = 0;
+};
+
+// Removes, at the next logon, what an uninstall could not.
+class SetupCleanup : public Setup {
+public:
+    int Initialize() override;
+    int AskUser() override { return result; }
+    int Execute() override;
+    int Finish() override;
+    void BuildProductList() override;
+};
+
+// Adds the suite's programs to the firewall's trusted list.
+class SetupTrustList : public Setup {
+public:
+    int Initialize() override;
+    int AskUser() override { return result; }
+    int Execute() override;
+    int Finish() override;
+    void BuildProductList() override;
+};
+
+// Deletes the role's products in list order and forgets them.
+void DeleteProducts(ProductList* products);
