@@ -3,9 +3,9 @@
 #include <stddef.h>
 #include <windows.h>
 
-// Reads the named string of the first translation (when name and text buffer are given) and/or
-// the 52-byte fixed record (when `record` is given). Outputs are cleared first; an empty text
-// means not found.
+// Reads the named string of the first translation (when name and text buffer are given; exact copy,
+// `chars` chars) and/or the 52-byte fixed record (when `record` is given). Outputs are cleared first;
+// an empty text or an all-zero record means not found. Neither output given: logs 25520.
 void GetVersionInfoData(const wchar_t* path, const wchar_t* name, wchar_t* text, size_t chars,
                         VS_FIXEDFILEINFO* record);
 // 0 when the file's version is at least major.minor; otherwise logs 25008 ("%s %u.%02u") and

@@ -3,8 +3,11 @@
 // box. Lines carry the message id, so a log reads even where the texts are missing.
 // Levels (0..4, the same scale for the file and the screen): 0 nothing, 1 errors, 2 also warnings,
 // 3 also messages and values (and the header and closing lines), 4 also raw writes and plain boxes.
-// `force` marks a call made from inside another logging operation: it skips the level and busy
-// tests and leaves the busy flag set. An unforced call that finds another in progress is dropped.
+// `force` marks a call made from inside another logging operation: it skips the entry level test
+// and the busy test and leaves the flag to the outer operation. An unforced call that finds another
+// logging operation in progress (on any thread) is dropped, so the log never re-enters itself.
+// The file is opened, appended to and closed for every line; nothing is buffered. The caller's
+// last error code survives every operation.
 #pragma once
 #include <windows.h>
 
@@ -37,10 +40,11 @@ struct LoggerHooks {
 };
 
 class Logger {
-public:
+  public:
     static Logger& Get();
 
     void SetHooks(const LoggerHooks& hooks);
+    const LoggerHooks& GetHooks() const { return hooks_; }
     // Previous level; values outside 0..4 are ignored.
     int SetLogLevel(int level);
     int SetDisplayLevel(int level);
@@ -55,7 +59,10 @@ public:
     // The closing line with the result and the separator between runs.
     void Close(int result, bool force = false);
 
-    // The text is `text`, or when null the string `id`. A non-zero code prefixes "<word> E<code>: ".
+    // The text is `text`, or when null the string `id` (cut at 2048 chars); an empty text is neither
+    // written nor shown. Error needs level 1, Warning 2, the others 3 (file and screen alike). A
+    // non-zero code prefixes "<word 25506> E<code>: " (warnings "<word 25505> W<code>: "); values
+    // append " - <word 25504> = <value>". Ids 25501 and 25502 are never shown.
     void Error(unsigned id, unsigned code, const wchar_t* text, bool force = false);
     void Warning(unsigned id, unsigned code, const wchar_t* text, bool force = false);
     void Message(unsigned id, const wchar_t* text, bool force = false);
@@ -64,6 +71,9 @@ public:
     void ValueText(unsigned id, const wchar_t* value, const wchar_t* text, bool force = false);
 
     // One log line per part (each with its id), then at most one message box holding all parts.
+    // Kinds: kLogError, kLogWarning, kLogInformation (a value line with `code` when it is non-zero,
+    // else a message); anything else: none. A part's argument fills each "%s" of its text; "%%"
+    // gives "%" and any other conversion stays as written (the texts are data, not formats).
     void Report(int logKind, int showKind, unsigned code, int count, const ReportPart* parts);
 
     // A message box (unforced only at display level 4); captioned with the product's name.
@@ -73,13 +83,30 @@ public:
     void WriteText(const wchar_t* text, bool force = false);
     void WriteRaw(const void* bytes, DWORD count, bool force = false);
 
-private:
+  private:
+    struct Entry;  // one level operation's request (kind, id, code or value, texts)
+
     Logger() = default;
+    // The common frame of the level operations, with the levels to test against given explicitly so
+    // that Report can write without showing (and show without writing) without touching the fields.
+    void Emit(const Entry& entry, bool force, int fileLevel, int screenLevel);
+    // Sends one text through the operation of `kind` (kLogError...); other kinds do nothing.
+    void Dispatch(int kind, unsigned id, unsigned code, const wchar_t* text, int fileLevel, int screenLevel);
+    // Takes the busy flag for an unforced call; false (the call is dropped) when it is held.
+    bool EnterBusy(bool force);
+    void LeaveBusy(bool force);
+    // The line text of a level operation: prefix, base text, value suffix (truncating).
+    static void BuildLineText(const Entry& entry, wchar_t* line, size_t chars);
+    // Converts to the ANSI code page and appends; the caller holds the busy flag.
+    void AppendWide(const wchar_t* text, size_t length);
+
     wchar_t path_[MAX_PATH] = L"C:\\ovlog.txt";
     int logLevel_ = 3;
     int displayLevel_ = 2;
     HWND ownerWindow_ = nullptr;
     LoggerHooks hooks_ = {};
+    LONG busy_ = 0;      // a logging operation is in progress (taken with Interlocked...)
+    LONG fileLock_ = 0;  // one append to the file at a time
 };
 
 // The information report of the host utilities: one part (id with its argument) written at log

@@ -8,8 +8,9 @@ DWORD GetPerfCounterIndex(const wchar_t* name);
 // Process id of a running process, or 0. processName is the performance-data name ("z-update"),
 // executableName the file name ("z-update.exe").
 DWORD FindProcessId(const wchar_t* processName, const wchar_t* executableName);
-// Waits up to appearTimeout ms for the process to appear, then without limit for it to end.
-// Its exit code, or 0 when it did not appear or could not be opened.
+// Waits up to appearTimeout ms for the process to appear (polled every 100 ms; 0 = one search),
+// then without limit for it to end. Its exit code, or 0 when both names are empty, it did not
+// appear in time or could not be opened.
 DWORD WaitForProcess(const wchar_t* processName, const wchar_t* executableName, DWORD appearTimeout);
 
 // The NT path parses a block as RegQueryValueEx(HKEY_PERFORMANCE_DATA) returns it. Tests build such a

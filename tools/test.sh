@@ -5,6 +5,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 tools/build.sh
+# The shipped library's export table, which the 64-bit tests cannot see.
+bash tests/zsdk/check-exports.sh build/win32/bin/zsdk.dll i686-w64-mingw32-objdump
 . tests/wine/prefix.sh
 root=$PWD/build/win64/wine
 ov_make_template "$root"

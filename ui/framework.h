@@ -18,6 +18,9 @@ public:
     // missing (logged as 25006 with the system error), 9004 when strings 22000 and 20160 do not
     // load. On failure nothing stays loaded.
     int Load();
+    // The same with the library taken from `directory` only (no fallback to the system's search):
+    // for a package folder other than the program's own.
+    int LoadFrom(const wchar_t* directory);
     // Uninitialises (when ready) and frees the library.
     void Unload();
     bool IsReady() const { return ready_; }
@@ -37,9 +40,11 @@ public:
 
 private:
     Framework() = default;
+    int Bind(HMODULE module, DWORD loadError);
     void Clear();
 
+    static const int kEntryCount = 8;  // one per bound ordinal
     HMODULE module_ = nullptr;
     bool ready_ = false;
-    FARPROC entries_[8] = {};
+    FARPROC entries_[kEntryCount] = {};
 };

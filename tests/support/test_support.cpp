@@ -161,6 +161,112 @@ bool GetRegString(HKEY root, const std::wstring& key, const std::wstring& name, 
     return true;
 }
 
+DialogAnswerer::DialogAnswerer(int button) : button_(button) {
+    InitializeCriticalSection(&lock_);
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Thread, this, 0, nullptr);
+}
+
+DialogAnswerer::~DialogAnswerer() {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+    CloseHandle(stop_);
+    DeleteCriticalSection(&lock_);
+}
+
+namespace {
+
+struct FoundDialog {
+    HWND window;
+};
+
+BOOL CALLBACK FindProcessDialog(HWND window, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t cls[32] = {};
+    GetClassNameW(window, cls, 32);
+    if (pid == GetCurrentProcessId() && std::wstring(cls) == L"#32770" && IsWindowVisible(window)) {
+        reinterpret_cast<FoundDialog*>(param)->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (std::wstring(cls) == L"Static") {
+        wchar_t text[2048] = {};
+        GetWindowTextW(child, text, 2048);
+        std::wstring* all = reinterpret_cast<std::wstring*>(param);
+        if (text[0] != L'\0') {
+            if (!all->empty()) *all += L"\n";
+            *all += text;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+DWORD WINAPI DialogAnswerer::Thread(LPVOID param) {
+    DialogAnswerer* self = static_cast<DialogAnswerer*>(param);
+    while (WaitForSingleObject(self->stop_, 50) == WAIT_TIMEOUT) {
+        FoundDialog found = {nullptr};
+        EnumWindows(FindProcessDialog, reinterpret_cast<LPARAM>(&found));
+        if (found.window == nullptr) continue;
+        wchar_t caption[512] = {};
+        GetWindowTextW(found.window, caption, 512);
+        std::wstring text;
+        EnumChildWindows(found.window, CollectText, reinterpret_cast<LPARAM>(&text));
+        EnterCriticalSection(&self->lock_);
+        self->captions_.push_back(caption);
+        self->texts_.push_back(text);
+        LeaveCriticalSection(&self->lock_);
+        HWND button = GetDlgItem(found.window, self->button_);
+        if (button != nullptr) {
+            PostMessageW(found.window, WM_COMMAND, MAKEWPARAM(self->button_, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
+        } else {
+            PostMessageW(found.window, WM_CLOSE, 0, 0);
+        }
+        // Wait for this dialog to go before looking for the next.
+        for (int i = 0; i < 100 && IsWindow(found.window) && IsWindowVisible(found.window); ++i) Sleep(20);
+    }
+    return 0;
+}
+
+bool DialogAnswerer::WaitAnswered(int count, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (answered() < count) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+int DialogAnswerer::answered() const {
+    EnterCriticalSection(&lock_);
+    int n = static_cast<int>(captions_.size());
+    LeaveCriticalSection(&lock_);
+    return n;
+}
+
+std::vector<std::wstring> DialogAnswerer::captions() const {
+    EnterCriticalSection(&lock_);
+    std::vector<std::wstring> copy = captions_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
+std::vector<std::wstring> DialogAnswerer::texts() const {
+    EnterCriticalSection(&lock_);
+    std::vector<std::wstring> copy = texts_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
 std::string Narrow(const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(n > 0 ? n - 1 : 0, '\0');

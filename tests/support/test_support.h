@@ -61,6 +61,29 @@ void SetRegString(HKEY root, const std::wstring& key, const std::wstring& name, 
 void SetRegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value);
 bool GetRegString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* value);
 
+// Answers the message boxes and dialogs of this process as a person would: a thread that waits
+// for a top-level dialog window ("#32770") of the process, records its caption and text, and
+// presses a button (IDOK unless told otherwise). Stops at destruction.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(int button = IDOK);
+    ~DialogAnswerer();
+    // Waits until `count` dialogs were answered or the timeout passed; true when they were.
+    bool WaitAnswered(int count, DWORD timeoutMs = 10000);
+    int answered() const;
+    std::vector<std::wstring> captions() const;
+    std::vector<std::wstring> texts() const;  // the static texts of each dialog, joined by "\n"
+
+private:
+    static DWORD WINAPI Thread(LPVOID self);
+    int button_;
+    HANDLE stop_;
+    HANDLE thread_;
+    mutable CRITICAL_SECTION lock_;
+    std::vector<std::wstring> captions_;
+    std::vector<std::wstring> texts_;
+};
+
 std::string Narrow(const std::wstring& text);  // UTF-8, for messages
 std::wstring Widen(const std::string& text);   // from UTF-8
 
