@@ -38,7 +38,7 @@ const wchar_t* ValueOf(const wchar_t* rest, const wchar_t* name) {
 
 // The argument list of one parse: zero-filled heap copies released together.
 class ArgumentList {
-public:
+  public:
     ~ArgumentList() {
         for (int i = 0; i < count_; ++i) {
             HeapFree(GetProcessHeap(), 0, items_[i]);
@@ -48,11 +48,13 @@ public:
         }
     }
     bool Init() {
-        items_ = static_cast<wchar_t**>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kMaxArguments * sizeof(wchar_t*)));
+        items_ = static_cast<wchar_t**>(
+            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kMaxArguments * sizeof(wchar_t*)));
         return items_ != nullptr;
     }
     bool Add(const wchar_t* text, size_t length) {
-        wchar_t* copy = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (length + 1) * sizeof(wchar_t)));
+        wchar_t* copy = static_cast<wchar_t*>(
+            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (length + 1) * sizeof(wchar_t)));
         if (copy == nullptr) {
             return false;
         }
@@ -64,7 +66,7 @@ public:
     bool full() const { return count_ >= kMaxArguments; }
     const wchar_t* operator[](int i) const { return items_[i]; }
 
-private:
+  private:
     wchar_t** items_ = nullptr;
     int count_ = 0;
 };
@@ -213,7 +215,8 @@ void SetupOptions::Apply(const wchar_t* argument) {
         logLevel = ParseNumber(value);
     } else if ((value = ValueOf(rest, L"Group")) != nullptr) {
         SetGroup(value);
-    } else if ((value = ValueOf(rest, L"Path")) != nullptr || (value = ValueOf(rest, L"ProductDest")) != nullptr) {
+    } else if ((value = ValueOf(rest, L"Path")) != nullptr ||
+               (value = ValueOf(rest, L"ProductDest")) != nullptr) {
         SetDestination(value);
         destinationGiven = 1;
     } else if (IsSwitch(rest, L"NoScan")) {

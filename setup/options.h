@@ -14,7 +14,7 @@ enum SetupRole {
 };
 
 class SetupOptions {
-public:
+  public:
     static SetupOptions& Get();
 
     // Splits the ANSI command line (the text after the program name) into at most 256
@@ -48,7 +48,7 @@ public:
     int uninstallInfo;
     int createProgramGroup;
 
-private:
+  private:
     SetupOptions();
     void Apply(const wchar_t* argument);
 

@@ -4,7 +4,7 @@
 
 // Installs the suite or one component from the package the program sits in.
 class SetupInstall : public Setup {
-public:
+  public:
     int Initialize() override;
     int AskUser() override;
     int Execute() override;
@@ -20,7 +20,7 @@ public:
 
 // Removes what is installed of the suite.
 class SetupUninstall : public Setup {
-public:
+  public:
     int Initialize() override;
     int AskUser() override;
     int Execute() override;
@@ -32,7 +32,7 @@ public:
 
 // Removes, at the next logon, what an uninstall could not.
 class SetupCleanup : public Setup {
-public:
+  public:
     int Initialize() override;
     int AskUser() override { return result; }
     int Execute() override;
@@ -42,7 +42,7 @@ public:
 
 // Adds the suite's programs to the firewall's trusted list.
 class SetupTrustList : public Setup {
-public:
+  public:
     int Initialize() override;
     int AskUser() override { return result; }
     int Execute() override;

@@ -23,6 +23,8 @@ bool g_classRegistered = false;
 // Held until the process ends: the mutex of a running install or uninstall.
 HANDLE g_roleMutex = nullptr;
 
+void (*g_restartHandler)() = nullptr;
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_QUERYENDSESSION) {
         return 0;  // no logoff or shutdown while setup runs
@@ -128,10 +130,11 @@ HWND CreateMainWindow() {
     wchar_t title[2 * kClassChars + 4];
     TextFormatCut(title, 2 * kClassChars + 4, L"%s: %s", action, product);
 
-    HWND window = CreateWindowExW(0, g_className, title, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(0, g_className, title, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (window != nullptr) {
-        bool interactiveRole = setup == nullptr || setup->role == kRoleInstall || setup->role == kRoleUninstall;
+        bool interactiveRole =
+            setup == nullptr || setup->role == kRoleInstall || setup->role == kRoleUninstall;
         int show = SW_HIDE;
         if (interactiveRole && Logger::Get().GetDisplayLevel() >= 2) {
             show = SW_SHOWMINIMIZED;
@@ -167,7 +170,8 @@ int RunMessageLoop(HANDLE worker) {
         return 0;
     }
     MSG message;
-    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue exists before the worker posts
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER,
+                 PM_NOREMOVE);  // the queue exists before the worker posts
     bool running = true;
     for (;;) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -217,6 +221,10 @@ void RestartWindows() {
     ExitWindowsEx(EWX_REBOOT, 0);
 }
 
+void SetRestartHandlerForTests(void (*handler)()) {
+    g_restartHandler = handler;
+}
+
 int RunSetup(const char* commandLine) {
     SetupOptions& options = SetupOptions::Get();
     options.Parse(commandLine);
@@ -244,7 +252,11 @@ int RunSetup(const char* commandLine) {
     }
     Logger::Get().Close(result);
     if (restart != 0) {
-        RestartWindows();
+        if (g_restartHandler != nullptr) {
+            g_restartHandler();
+        } else {
+            RestartWindows();
+        }
     }
     return result;
 }

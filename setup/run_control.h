@@ -23,3 +23,5 @@ HWND CreateMainWindow();
 int RunMessageLoop(HANDLE worker);
 // Enables the shutdown privilege on the NT family and asks Windows to restart.
 void RestartWindows();
+// Tests observe the restart instead of having it (null restores RestartWindows).
+void SetRestartHandlerForTests(void (*handler)());

@@ -8,6 +8,7 @@
 namespace {
 
 Setup* g_current = nullptr;
+Setup::Factory g_factory = nullptr;
 
 // Where a report takes the argument of a part from.
 enum Arg { kNoArg, kText1, kText2 };
@@ -101,7 +102,10 @@ Setup::~Setup() {}
 Setup* Setup::Create(int role) {
     Destroy();
     Setup* setup = nullptr;
-    switch (role) {
+    switch (g_factory != nullptr ? -1 : role) {
+        case -1:
+            setup = g_factory(role);
+            break;
         case kRoleUninstall:
             setup = new SetupUninstall();
             break;
@@ -120,6 +124,10 @@ Setup* Setup::Create(int role) {
     }
     g_current = setup;
     return setup;
+}
+
+void Setup::SetFactoryForTests(Factory factory) {
+    g_factory = factory;
 }
 
 Setup* Setup::Get() {
@@ -172,7 +180,8 @@ void Setup::ReportError(int code, const wchar_t* text1, const wchar_t* text2, in
                     if (spec.id == 0) {
                         break;
                     }
-                    const wchar_t* argument = spec.arg == kText1 ? text1 : (spec.arg == kText2 ? text2 : nullptr);
+                    const wchar_t* argument =
+                        spec.arg == kText1 ? text1 : (spec.arg == kText2 ? text2 : nullptr);
                     parts[count++] = {spec.id, argument, spec.breaks};
                 }
                 log.Report(severity, severity, static_cast<unsigned>(code), count, parts);

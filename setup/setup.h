@@ -12,7 +12,7 @@ class Product;
 // The role's products in creation order. Owns nothing by itself: the role's Finish deletes
 // the products, Setup::Destroy only forgets them.
 class ProductList {
-public:
+  public:
     static const int kCapacity = 16;
     bool Append(Product* product);
     int count() const { return count_; }
@@ -21,18 +21,21 @@ public:
     void Clear() { count_ = 0; }
     void RemoveAt(int i);
 
-private:
+  private:
     Product* items_[kCapacity] = {};
     int count_ = 0;
 };
 
 class Setup {
-public:
+  public:
     // Makes the object for `role` (any unknown value installs), replacing an existing one.
     static Setup* Create(int role);
     static Setup* Get();
     // Forgets the products (Finish deleted them) and deletes the object.
     static void Destroy();
+    // Tests replace the role classes with their own (null restores them).
+    typedef Setup* (*Factory)(int role);
+    static void SetFactoryForTests(Factory factory);
 
     // The phases, each returning `result`. Install and uninstall do nothing in the first three
     // once `result` is set; Finish always runs.
@@ -65,10 +68,10 @@ public:
     int role = kRoleInstall;
     int restartRequested = 0;
 
-protected:
+  protected:
     Setup() = default;
 
-private:
+  private:
     Setup(const Setup&) = delete;
     Setup& operator=(const Setup&) = delete;
 };

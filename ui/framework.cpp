@@ -18,10 +18,20 @@ const unsigned kProbeStrings[] = {22000, 20160};
 const int kProbeChars = 256;
 
 // Slots of Framework::entries_, in the order the ordinals are bound.
-enum EntrySlot { kInit, kUninit, kShowMessage, kShowMessageId, kDialogBox, kCreateDialog, kFolderPicker, kLoadString };
-const WORD kSlotOrdinals[] = {kFrameworkOrdinalInit,          kFrameworkOrdinalUninit,       kFrameworkOrdinalShowMessage,
-                              kFrameworkOrdinalShowMessageId, kFrameworkOrdinalDialogBox,    kFrameworkOrdinalCreateDialog,
-                              kFrameworkOrdinalFolderPicker,  kFrameworkOrdinalLoadString};
+enum EntrySlot {
+    kInit,
+    kUninit,
+    kShowMessage,
+    kShowMessageId,
+    kDialogBox,
+    kCreateDialog,
+    kFolderPicker,
+    kLoadString
+};
+const WORD kSlotOrdinals[] = {kFrameworkOrdinalInit,         kFrameworkOrdinalUninit,
+                              kFrameworkOrdinalShowMessage,  kFrameworkOrdinalShowMessageId,
+                              kFrameworkOrdinalDialogBox,    kFrameworkOrdinalCreateDialog,
+                              kFrameworkOrdinalFolderPicker, kFrameworkOrdinalLoadString};
 
 // GetProcAddress hands out one generic type; going through void(*)() keeps the compiler's
 // function-cast check quiet for a conversion that is intended.
@@ -43,14 +53,17 @@ HMODULE LoadQuietly(const wchar_t* path) {
 // Null when the directory is unknown or the path does not fit.
 HMODULE LoadFromDirectory(const wchar_t* directory) {
     wchar_t path[kPathChars];
-    if (TextLength(directory) == 0 || !TextFormat(path, kPathChars, L"%s\\%s", directory, KESTRA_FRAMEWORK_LIBRARY)) {
+    if (TextLength(directory) == 0 ||
+        !TextFormat(path, kPathChars, L"%s\\%s", directory, KESTRA_FRAMEWORK_LIBRARY)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     return LoadQuietly(path);
 }
 
-int StringSource(unsigned id, wchar_t* buffer, int chars) { return Framework::Get().LoadString(0, id, buffer, chars); }
+int StringSource(unsigned id, wchar_t* buffer, int chars) {
+    return Framework::Get().LoadString(0, id, buffer, chars);
+}
 
 int ShowMessageHook(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
     return Framework::Get().ShowMessage(owner, text, caption, style, 0);
@@ -101,7 +114,8 @@ int Framework::Bind(HMODULE module, DWORD loadError) {
         Logger::Get().Value(kMsgFrameworkLoad, loadError, nullptr);
         return ErrorFrameworkLoad;
     }
-    static_assert(sizeof(kSlotOrdinals) / sizeof(kSlotOrdinals[0]) == kEntryCount, "one ordinal per entry slot");
+    static_assert(sizeof(kSlotOrdinals) / sizeof(kSlotOrdinals[0]) == kEntryCount,
+                  "one ordinal per entry slot");
     module_ = module;
     for (int slot = 0; slot < kEntryCount; ++slot) {
         entries_[slot] = GetProcAddress(module_, MAKEINTRESOURCEA(kSlotOrdinals[slot]));
@@ -177,22 +191,26 @@ int Framework::ShowFolderPicker(HWND owner, wchar_t* buffer, int chars, const wc
     return EntryAs<FrameworkFolderPickerEntry>(entries_[kFolderPicker])(owner, buffer, chars, title);
 }
 
-INT_PTR Framework::DialogBox(int sel, int dialogId, HWND owner, DLGPROC procedure, LPARAM parameter, int flags) {
+INT_PTR Framework::DialogBox(int sel, int dialogId, HWND owner, DLGPROC procedure, LPARAM parameter,
+                             int flags) {
     if (!ready_) {
         return -1;
     }
-    return EntryAs<FrameworkDialogBoxEntry>(entries_[kDialogBox])(sel, dialogId, owner, procedure, parameter, flags);
+    return EntryAs<FrameworkDialogBoxEntry>(entries_[kDialogBox])(sel, dialogId, owner, procedure, parameter,
+                                                                  flags);
 }
 
-HWND Framework::CreateDialog(int sel, int dialogId, HWND owner, DLGPROC procedure, LPARAM parameter, int flags) {
+HWND Framework::CreateDialog(int sel, int dialogId, HWND owner, DLGPROC procedure, LPARAM parameter,
+                             int flags) {
     if (!ready_) {
         return nullptr;
     }
-    return EntryAs<FrameworkCreateDialogEntry>(entries_[kCreateDialog])(sel, dialogId, owner, procedure, parameter,
-                                                                        flags);
+    return EntryAs<FrameworkCreateDialogEntry>(entries_[kCreateDialog])(sel, dialogId, owner, procedure,
+                                                                        parameter, flags);
 }
 
-int Framework::ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style, int reserved) {
+int Framework::ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style,
+                           int reserved) {
     if (!ready_) {
         return -1;
     }
@@ -204,6 +222,6 @@ int Framework::ShowMessageId(int sel, HWND owner, unsigned messageId, unsigned c
     if (!ready_) {
         return -1;
     }
-    return EntryAs<FrameworkShowMessageIdEntry>(entries_[kShowMessageId])(sel, owner, messageId, captionId, reserved1,
-                                                                          reserved2);
+    return EntryAs<FrameworkShowMessageIdEntry>(entries_[kShowMessageId])(sel, owner, messageId, captionId,
+                                                                          reserved1, reserved2);
 }

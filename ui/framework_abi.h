@@ -27,13 +27,13 @@ const int kFrameworkDialogFlags = 10;
 
 // Dialog templates of the framework and the control ids the engine's procedures rely on.
 enum FrameworkDialogId {
-    kDialogAgreement = 228,     // 1036 rich-edit text, 1288 title, 1451 accept, 2 cancel
-    kDialogDestination = 230,   // 1292 path edit, 1293 explanation, 1030 browse, 1087 text, 1, 2
-    kDialogProgress = 231,      // 1316 progress bar, 1144 step text
-    kDialogWinsockNotice = 283, // 1446 link, 1087 text, 2 close
+    kDialogAgreement = 228,      // 1036 rich-edit text, 1288 title, 1451 accept, 2 cancel
+    kDialogDestination = 230,    // 1292 path edit, 1293 explanation, 1030 browse, 1087 text, 1, 2
+    kDialogProgress = 231,       // 1316 progress bar, 1144 step text
+    kDialogWinsockNotice = 283,  // 1446 link, 1087 text, 2 close
     kDialogRichEditNotice = 284,
-    kDialogComponents = 350,    // 1650 text, 1651 note, 1652..1659 check boxes, 1, 2
-    kDialogConflict = 351,      // 1455 product name, 1087, 1088, 1089, 1091 texts, 1, 2
+    kDialogComponents = 350,  // 1650 text, 1651 note, 1652..1659 check boxes, 1, 2
+    kDialogConflict = 351,    // 1455 product name, 1087, 1088, 1089, 1091 texts, 1, 2
 };
 
 // Messages the framework's text items ("KestraText") accept from dialog procedures.
@@ -56,12 +56,12 @@ typedef void(WINAPI* FrameworkInitEntry)(const wchar_t* productLibrary, const wc
 // 2: frees what 18 loaded.
 typedef void(WINAPI* FrameworkUninitEntry)();
 // 3: a message box with a system style (MB_...); the button pressed (IDOK, IDYES, ...), 0 on failure.
-typedef int(WINAPI* FrameworkShowMessageEntry)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style,
-                                              int reserved);
+typedef int(WINAPI* FrameworkShowMessageEntry)(HWND owner, const wchar_t* text, const wchar_t* caption,
+                                               UINT style, int reserved);
 // 4: a Yes/No question whose text is string `messageId` and caption string `captionId`: 1 for
 // Yes, 0 for No or when the question text is missing.
-typedef int(WINAPI* FrameworkShowMessageIdEntry)(int sel, HWND owner, UINT messageId, UINT captionId, int reserved1,
-                                                int reserved2);
+typedef int(WINAPI* FrameworkShowMessageIdEntry)(int sel, HWND owner, UINT messageId, UINT captionId,
+                                                 int reserved1, int reserved2);
 // 5: modeless dialog from the framework's template; null on failure.
 typedef HWND(WINAPI* FrameworkCreateDialogEntry)(int sel, int dialogId, HWND owner, DLGPROC procedure,
                                                  LPARAM parameter, int flags);

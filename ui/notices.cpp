@@ -31,7 +31,8 @@ INT_PTR CALLBACK RichEditNoticeProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 INT_PTR CALLBACK WinsockNoticeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SendDlgItemMessageW(dialog, kLinkItem, kFrameworkLinkMessage, 0, reinterpret_cast<LPARAM>(kWinsockUpdate95));
+        SendDlgItemMessageW(dialog, kLinkItem, kFrameworkLinkMessage, 0,
+                            reinterpret_cast<LPARAM>(kWinsockUpdate95));
         wchar_t format[512];
         LoadResourceString(nullptr, 25050, format, 512);
         wchar_t text[256];
@@ -55,5 +56,6 @@ INT_PTR ShowRichEditNotice(HWND owner) {
 
 INT_PTR ShowWinsockNotice(HWND owner, const wchar_t* libraryName) {
     return Framework::Get().DialogBox(0, 283, owner, WinsockNoticeProc,
-                                      reinterpret_cast<LPARAM>(libraryName != nullptr ? libraryName : L""), 10);
+                                      reinterpret_cast<LPARAM>(libraryName != nullptr ? libraryName : L""),
+                                      10);
 }

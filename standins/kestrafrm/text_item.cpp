@@ -20,7 +20,9 @@ struct TextItem {
     wchar_t link[kFrameworkLinkChars];
 };
 
-TextItem* ItemOf(HWND window) { return reinterpret_cast<TextItem*>(GetWindowLongPtrW(window, 0)); }
+TextItem* ItemOf(HWND window) {
+    return reinterpret_cast<TextItem*>(GetWindowLongPtrW(window, 0));
+}
 
 HFONT FontInUse(const TextItem* item) {
     if (item->drawFont != nullptr) {
@@ -96,8 +98,8 @@ void Paint(HWND window, const TextItem* item) {
     HWND parent = GetParent(window);
     HBRUSH brush = nullptr;
     if (parent != nullptr) {
-        brush = reinterpret_cast<HBRUSH>(
-            SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
+        brush = reinterpret_cast<HBRUSH>(SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                      reinterpret_cast<LPARAM>(window)));
     }
     if (brush == nullptr) {
         brush = GetSysColorBrush(COLOR_BTNFACE);

