@@ -17,6 +17,8 @@ trap '"$WINESERVER" -k 2>/dev/null || true; rm -rf "$run/prefix"' EXIT
 cp build/win64/bin/ovhostinfo.exe "$run/"
 cp build/win64/bin/ovhostinfo.exe "$run/ovhostinfo98.exe"
 ov_set_winver "$WINEPREFIX" ovhostinfo98.exe win98
+# A Windows 98 keeps its folder under the 9x key, which a Wine prefix lacks.
+"$WINE64" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v SystemRoot /d 'C:\windows' /f >/dev/null 2>&1
 echo "== ovhostinfo (default Windows)"
 "$WINE64" "$run/ovhostinfo.exe"
 echo

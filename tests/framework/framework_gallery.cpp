@@ -135,7 +135,8 @@ void Fill(HWND dialog, int id) {
             SetDlgItemTextW(dialog, 1455, L"Other Vendor AntiVirus 2004");
             Style(dialog, 1455, kTextStyleEmphasis);
             wchar_t format[256];
-            Sample(25051, format, 256, L"%s will be installed once the other program has been removed.");
+            Sample(25051, format, 256,
+                   L"The program above cannot be used together with %s and must be removed first.");
             wsprintfW(text, format, L"Tarnel Antivirus");
             SetDlgItemTextW(dialog, 1091, text);
             for (int item : {1087, 1088, 1089, 1091}) {

@@ -32,8 +32,14 @@ if [ -n "${OV_WINVER:-}" ]; then
   ov_set_winver "$prefix" "$name" "$OV_WINVER"
 fi
 
-"$WINE64" "$exe" "$@"
+# The output goes through a file: Wine's own background processes (services, the desktop),
+# started by whichever program comes first, inherit its handles, and a pipe they hold open
+# would keep ctest waiting long after the test ended.
+out=$(mktemp "$root/output.XXXXXX")
+"$WINE64" "$exe" "$@" >"$out" 2>&1 </dev/null
 rc=$?
+cat "$out"
+rm -f "$out"
 
 if [ -n "$scratch" ]; then
   WINEPREFIX="$prefix" "$WINESERVER" -k >/dev/null 2>&1
