@@ -53,7 +53,7 @@ TEST(CreateDirectoryPath, CreatesEveryLevel) {
 
 TEST(CreateDirectoryPath, FailureBelowAFileIsReported) {
     ScratchDir dir;
-    LogCapture log(dir);
+    LogCapture log;
     MakeFile(dir / L"file", "x");
     EXPECT_FALSE(CreateDirectoryPath((dir / L"file\\sub").c_str()));
     EXPECT_TRUE(log.HasReport(25516));
@@ -78,7 +78,7 @@ TEST(CopyFileChecked, OverReadOnlyDestinationKeepsItReadOnly) {
 
 TEST(CopyFileChecked, FailureFillsRecordOnceAndIsReported) {
     ScratchDir dir;
-    LogCapture log(dir);
+    LogCapture log;
     MakeDir(dir / L"dst");
     MakeFile(dir / L"dst\\gone.dll", "old", FILE_ATTRIBUTE_READONLY);
     wchar_t record[kPathChars] = L"";
@@ -149,7 +149,7 @@ TEST(DeleteDirectoryTree, WithRemoveDirectoriesEverything) {
 
 TEST(DeleteDirectoryTree, BadDirectoryFailsAndIsReported) {
     ScratchDir dir;
-    LogCapture log(dir);
+    LogCapture log;
     std::wstring tooLong = dir.path() + L"\\" + std::wstring(kPathChars, L'd');
     wchar_t record[kPathChars] = L"";
     EXPECT_FALSE(DeleteDirectoryTree(tooLong.c_str(), true, record));

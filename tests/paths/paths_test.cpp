@@ -5,6 +5,7 @@
 
 #include "host/paths.h"
 #include "log/logger.h"
+#include "support/log_capture.h"
 #include "support/test_support.h"
 
 namespace {
@@ -14,34 +15,7 @@ using ovtest::Narrow;
 // Failing calls report to the log; only the tests that look for a report write one.
 const int kQuietLog = Logger::Get().SetLogLevel(0);
 
-// Sends the log to a scratch file for one test and puts the old path and levels back afterwards.
-class LogCapture {
-  public:
-    LogCapture() : file_(scratch_ / L"log.txt") {
-        Logger& log = Logger::Get();
-        oldPath_ = log.GetPath();
-        oldLog_ = log.SetLogLevel(3);
-        oldDisplay_ = log.SetDisplayLevel(0);
-        log.Open(file_.c_str(), true);
-    }
-    ~LogCapture() {
-        Logger& log = Logger::Get();
-        log.SetLogLevel(0);
-        log.Open(oldPath_.c_str(), false);  // below level 3 this only sets the path
-        log.SetLogLevel(oldLog_);
-        log.SetDisplayLevel(oldDisplay_);
-    }
-    bool Contains(const std::string& text) const {
-        return ovtest::ReadFileBytes(file_).find(text) != std::string::npos;
-    }
-
-  private:
-    ovtest::ScratchDir scratch_;
-    std::wstring file_;
-    std::wstring oldPath_;
-    int oldLog_ = 0;
-    int oldDisplay_ = 0;
-};
+using ovtest::LogCapture;
 
 bool AllZero(const wchar_t* buffer, size_t chars) {
     for (size_t i = 0; i < chars; ++i) {
@@ -126,14 +100,14 @@ TEST(AppendPath, FailuresAreReported) {
     const std::wstring longName = Repeat(L'n', 300);
     wchar_t buffer[kPathChars];
     EXPECT_FALSE(AppendPath(buffer, kPathChars, nullptr, longName.c_str()));
-    EXPECT_TRUE(log.Contains("(25521)"));
-    EXPECT_TRUE(log.Contains("Directory = <NULL>, Sub Path = nnnn"));
-    EXPECT_TRUE(log.Contains(", Size = 260"));
-    EXPECT_FALSE(log.Contains("(25520)"));
+    EXPECT_TRUE(log.Has("(25521)"));
+    EXPECT_TRUE(log.Has("Directory = <NULL>, Sub Path = nnnn"));
+    EXPECT_TRUE(log.Has(", Size = 260"));
+    EXPECT_FALSE(log.Has("(25520)"));
     EXPECT_FALSE(AppendPath(nullptr, kPathChars, L"C:\\A", L"B"));
     EXPECT_FALSE(AppendPath(buffer, 0, L"C:\\A", L"B"));
-    EXPECT_TRUE(log.Contains("(25520)"));
-    EXPECT_TRUE(log.Contains("AppendPath"));
+    EXPECT_TRUE(log.Has("(25520)"));
+    EXPECT_TRUE(log.Has("AppendPath"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -217,13 +191,12 @@ TEST(BuildCommandLine, FailuresAreReported) {
     LogCapture log;
     wchar_t line[kCommandLineChars];
     EXPECT_FALSE(BuildCommandLine(line, kCommandLineChars, L"C:\\av", nullptr, nullptr, L"/x"));
-    EXPECT_TRUE(log.Contains("(25523)"));
-    EXPECT_TRUE(
-        log.Contains("Directory = C:\\av, Module = <NULL>, Format = <NULL>, Switches = , Size = 520"));
-    EXPECT_FALSE(log.Contains("(25520)"));
+    EXPECT_TRUE(log.Has("(25523)"));
+    EXPECT_TRUE(log.Has("Directory = C:\\av, Module = <NULL>, Format = <NULL>, Switches = , Size = 520"));
+    EXPECT_FALSE(log.Has("(25520)"));
     EXPECT_FALSE(BuildCommandLine(nullptr, kCommandLineChars, L"C:\\av", L"a.exe", nullptr, L"/x"));
-    EXPECT_TRUE(log.Contains("(25520)"));
-    EXPECT_TRUE(log.Contains("BuildCommandLine"));
+    EXPECT_TRUE(log.Has("(25520)"));
+    EXPECT_TRUE(log.Has("BuildCommandLine"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "host/registry.h"
-#include "log_capture.h"
+#include "support/log_capture.h"
+
+using ovtest::LogCapture;
 #include "support/test_support.h"
 
 namespace {

@@ -6,7 +6,9 @@
 
 #include "host/text.h"
 #include "host/version_info.h"
-#include "log_capture.h"
+#include "support/log_capture.h"
+
+using ovtest::LogCapture;
 #include "support/test_support.h"
 
 namespace {

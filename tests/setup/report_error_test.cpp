@@ -4,6 +4,7 @@
 
 #include "log/logger.h"
 #include "setup/setup.h"
+#include "support/log_capture.h"
 #include "support/test_support.h"
 
 namespace {
@@ -12,31 +13,16 @@ namespace {
 class ReportErrorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        logPath_ = scratch_ / L"log.txt";
-        Logger::Get().SetLogLevel(3);
-        Logger::Get().SetDisplayLevel(0);
-        Logger::Get().Open(logPath_.c_str(), true);
         setup_ = ::Setup::Create(kRoleInstall);
         ASSERT_NE(nullptr, setup_);
     }
-    void TearDown() override {
-        ::Setup::Destroy();
-        Logger::Get().SetDisplayLevel(2);
-    }
-    std::string Log() const { return ovtest::ReadFileBytes(logPath_); }
-    size_t Count(const std::string& what) const {
-        std::string log = Log();
-        size_t n = 0;
-        for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1))
-            ++n;
-        return n;
-    }
+    void TearDown() override { ::Setup::Destroy(); }
+    std::string Log() const { return log_.Text(); }
+    size_t Count(const std::string& what) const { return log_.Count(what); }
 
-    ovtest::ScratchDir scratch_;
-    std::wstring logPath_;
+    ovtest::LogCapture log_;
     ::Setup* setup_ = nullptr;
 };
-
 TEST_F(ReportErrorTest, ErrorSetsResultWithItsMessage) {
     setup_->ReportError(ErrorNoProductAccepted, nullptr, nullptr, -1);
     EXPECT_EQ(ErrorNoProductAccepted, setup_->result);
