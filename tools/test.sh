@@ -10,6 +10,7 @@ bash tests/zsdk/check-exports.sh build/win32/bin/zsdk.dll i686-w64-mingw32-objdu
 . tests/wine/prefix.sh
 root=$PWD/build/win64/wine
 ov_make_template "$root"
-WINEPREFIX="$root/shared" "$WINESERVER" -p
+# Reuse a server that already runs for this prefix (a developer's earlier run).
+WINEPREFIX="$root/shared" "$WINESERVER" -p 2>/dev/null || true
 trap 'WINEPREFIX="$root/shared" "$WINESERVER" -k 2>/dev/null || true' EXIT
 ctest --preset win64 -j "$(nproc)" --timeout 600 "$@"
