@@ -16,35 +16,6 @@ namespace {
 
 const wchar_t kTitle[] = L"Conflicting Program Found";
 
-struct FindRequest {
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpW(title, kTitle) == 0) {
-        reinterpret_cast<FindRequest*>(param)->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The visible conflict dialog of this process, waited for up to `ms`.
-HWND WaitForDialog(int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        FindRequest request = {nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&request));
-        if (request.found != nullptr) {
-            return request.found;
-        }
-        Sleep(20);
-    }
-    return nullptr;
-}
-
 std::wstring ItemText(HWND dialog, int id) {
     wchar_t text[1024] = {};
     GetDlgItemTextW(dialog, id, text, 1024);
@@ -62,11 +33,6 @@ LONG Height(const LOGFONTW& font) {
     return font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
 }
 
-void Press(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
 // What the person saw and what the question returned.
 struct Answer {
     bool shown = false;
@@ -81,14 +47,14 @@ struct Answer {
 Answer Ask(const wchar_t* otherProduct, const wchar_t* displayName, int button) {
     Answer answer;
     std::thread setup([&] { answer.result = AskConflictRemoval(nullptr, otherProduct, displayName); });
-    HWND dialog = WaitForDialog(10000);
+    HWND dialog = ovtest::WaitForWindow(kTitle, 10000);
     if (dialog != nullptr) {
         answer.shown = true;
         answer.productName = ItemText(dialog, 1455);
         answer.explanation = ItemText(dialog, 1091);
         answer.productFont = ItemFont(dialog, 1455);
         answer.explanationFont = ItemFont(dialog, 1091);
-        Press(dialog, button);
+        ovtest::PressButton(dialog, button);
     }
     setup.join();
     return answer;
@@ -143,10 +109,10 @@ TEST_F(ConflictTest, AnswerDecidesAndNamesAreShown) {
 TEST_F(ConflictTest, WithoutTheFrameworkItIsDeclinedUnasked) {
     bool shown = false;
     std::thread person([&shown] {
-        HWND dialog = WaitForDialog(2000);
+        HWND dialog = ovtest::WaitForWindow(kTitle, 2000);
         if (dialog != nullptr) {
             shown = true;
-            Press(dialog, IDOK);
+            ovtest::PressButton(dialog, IDOK);
         }
     });
     int result = AskConflictRemoval(nullptr, L"Old Firewall 2.1", L"Tarnel Firewall");

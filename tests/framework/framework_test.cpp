@@ -32,42 +32,6 @@ std::wstring FrameworkText(unsigned id) {
     return text;
 }
 
-struct FindRequest {
-    const wchar_t* title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-    FindRequest* request = reinterpret_cast<FindRequest*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpW(title, request->title) == 0) {
-        request->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of this process titled `title`, waited for up to 10 s.
-HWND WaitForWindow(const wchar_t* title) {
-    for (int i = 0; i < 500; ++i) {
-        FindRequest request = {title, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&request));
-        if (request.found != nullptr) {
-            return request.found;
-        }
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-void Press(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
 INT_PTR CALLBACK IdleProc(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
 }
@@ -272,10 +236,10 @@ TEST_F(FrameworkTest, ModalDialogReturnsWhatTheProcedureEndsWith) {
     for (const Case& c : cases) {
         chosenPath.clear();
         std::thread user([&c] {
-            HWND dialog = WaitForWindow(L"Choose Destination Folder");
+            HWND dialog = ovtest::WaitForWindow(L"Choose Destination Folder");
             if (dialog != nullptr) {
                 SetDlgItemTextW(dialog, 1292, L"C:\\Chosen Folder");
-                Press(dialog, c.press);
+                ovtest::PressButton(dialog, c.press);
             }
         });
         INT_PTR result = Framework::Get().DialogBox(0, 230, nullptr, DestinationProc, 0, 10);
@@ -441,10 +405,10 @@ TEST_F(FrameworkTest, FolderPickerReturnsTheChosenFolder) {
         wchar_t buffer[MAX_PATH];
         lstrcpynW(buffer, start, MAX_PATH);
         std::thread user([&c] {
-            HWND picker = WaitForWindow(L"Browse for Folder");
+            HWND picker = ovtest::WaitForWindow(L"Browse for Folder");
             if (picker != nullptr) {
                 Sleep(200);  // let it select the start folder
-                Press(picker, c.press);
+                ovtest::PressButton(picker, c.press);
             }
         });
         int result = Framework::Get().ShowFolderPicker(nullptr, buffer, MAX_PATH, L"Pick a folder");

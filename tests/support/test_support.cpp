@@ -17,7 +17,8 @@ static void RemoveTree(const std::wstring& dir) {
     if (find != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
+            if (name == L"." || name == L"..")
+                continue;
             std::wstring full = dir + L"\\" + name;
             SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -39,11 +40,14 @@ ScratchDir::ScratchDir() {
         wchar_t name[64];
         swprintf(name, 64, L"ovtest-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
         path_ = std::wstring(temp) + name;
-        if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+        if (CreateDirectoryW(path_.c_str(), nullptr))
+            break;
     }
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+ScratchDir::~ScratchDir() {
+    RemoveTree(path_);
+}
 
 static LONG DeleteTree(HKEY root, const std::wstring& key) {
     return static_cast<LONG>(SHDeleteKeyW(root, key.c_str()));
@@ -52,12 +56,13 @@ static LONG DeleteTree(HKEY root, const std::wstring& key) {
 RegistryOverride::RegistryOverride() {
     static LONG counter = 0;
     wchar_t name[96];
-    swprintf(name, 96, L"Software\\OvTestOverride\\%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+    swprintf(name, 96, L"Software\\OvTestOverride\\%lu-%ld", GetCurrentProcessId(),
+             InterlockedIncrement(&counter));
     base_ = name;
-    RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\HKLM").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hklm_,
-                    nullptr);
-    RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkcu_,
-                    nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\HKLM").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &hklm_, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + L"\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &hkcu_, nullptr);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm_);
     RegOverridePredefKey(HKEY_CURRENT_USER, hkcu_);
 }
@@ -103,7 +108,9 @@ void SetProgramWindowsVersion(const std::wstring& exeName, const std::wstring& v
     }
 }
 
-int RestartWindows() { return RunProcess(L"wineboot.exe -r", 120000); }
+int RestartWindows() {
+    return RunProcess(L"wineboot.exe -r", 120000);
+}
 
 bool IsIsolated() {
     wchar_t value[8] = {};
@@ -113,29 +120,36 @@ bool IsIsolated() {
 std::string ReadFileBytes(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string();
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
     std::string bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(h);
     return bytes;
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
     DWORD put = 0;
-    bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
+    bool ok =
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
     CloseHandle(h);
     return ok;
 }
 
-bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void SetRegString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) ==
+        ERROR_SUCCESS) {
         RegSetValueExW(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(h);
@@ -144,7 +158,8 @@ void SetRegString(HKEY root, const std::wstring& key, const std::wstring& name, 
 
 void SetRegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) ==
+        ERROR_SUCCESS) {
         RegSetValueExW(h, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
         RegCloseKey(h);
     }
@@ -153,8 +168,8 @@ void SetRegDword(HKEY root, const std::wstring& key, const std::wstring& name, D
 bool GetRegString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* value) {
     wchar_t buffer[2048] = {};
     DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
-                     buffer, &bytes) != ERROR_SUCCESS) {
+    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, buffer, &bytes) != ERROR_SUCCESS) {
         return false;
     }
     *value = buffer;
@@ -201,7 +216,8 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param) {
         GetWindowTextW(child, text, 2048);
         std::wstring* all = reinterpret_cast<std::wstring*>(param);
         if (text[0] != L'\0') {
-            if (!all->empty()) *all += L"\n";
+            if (!all->empty())
+                *all += L"\n";
             *all += text;
         }
     }
@@ -215,7 +231,8 @@ DWORD WINAPI DialogAnswerer::Thread(LPVOID param) {
     while (WaitForSingleObject(self->stop_, 50) == WAIT_TIMEOUT) {
         FoundDialog found = {nullptr};
         EnumWindows(FindProcessDialog, reinterpret_cast<LPARAM>(&found));
-        if (found.window == nullptr) continue;
+        if (found.window == nullptr)
+            continue;
         wchar_t caption[512] = {};
         GetWindowTextW(found.window, caption, 512);
         std::wstring text;
@@ -232,7 +249,8 @@ DWORD WINAPI DialogAnswerer::Thread(LPVOID param) {
             PostMessageW(found.window, WM_CLOSE, 0, 0);
         }
         // Wait for this dialog to go before looking for the next.
-        for (int i = 0; i < 100 && IsWindow(found.window) && IsWindowVisible(found.window); ++i) Sleep(20);
+        for (int i = 0; i < 100 && IsWindow(found.window) && IsWindowVisible(found.window); ++i)
+            Sleep(20);
     }
     return 0;
 }
@@ -240,7 +258,8 @@ DWORD WINAPI DialogAnswerer::Thread(LPVOID param) {
 bool DialogAnswerer::WaitAnswered(int count, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (answered() < count) {
-        if (GetTickCount() - start > timeoutMs) return false;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
         Sleep(20);
     }
     return true;
@@ -267,17 +286,59 @@ std::vector<std::wstring> DialogAnswerer::texts() const {
     return copy;
 }
 
+namespace {
+
+struct TitledWindow {
+    const std::wstring* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindTitledWindow(HWND window, LPARAM param) {
+    TitledWindow* search = reinterpret_cast<TitledWindow*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && *search->title == title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        TitledWindow search = {&title, nullptr};
+        EnumWindows(FindTitledWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+void PressButton(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
 std::string Narrow(const std::wstring& text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
     return out;
 }
 
 std::wstring Widen(const std::string& text) {
     int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
     std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], n);
+    if (n > 1)
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], n);
     return out;
 }
 

@@ -13,26 +13,26 @@ std::wstring BinDir();
 
 // A fresh folder below the temporary folder, removed with everything in it at destruction.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
 
-private:
+  private:
     std::wstring path_;
 };
 
 // Redirects HKLM and HKCU of this process to scratch keys for its lifetime. Programs the test
 // starts do not see the redirection.
 class RegistryOverride {
-public:
+  public:
     RegistryOverride();
     ~RegistryOverride();
     HKEY hklm() const { return hklm_; }
     HKEY hkcu() const { return hkcu_; }
 
-private:
+  private:
     std::wstring base_;
     HKEY hklm_ = nullptr;
     HKEY hkcu_ = nullptr;
@@ -65,7 +65,7 @@ bool GetRegString(HKEY root, const std::wstring& key, const std::wstring& name, 
 // for a top-level dialog window ("#32770") of the process, records its caption and text, and
 // presses a button (IDOK unless told otherwise). Stops at destruction.
 class DialogAnswerer {
-public:
+  public:
     explicit DialogAnswerer(int button = IDOK);
     ~DialogAnswerer();
     // Waits until `count` dialogs were answered or the timeout passed; true when they were.
@@ -74,7 +74,7 @@ public:
     std::vector<std::wstring> captions() const;
     std::vector<std::wstring> texts() const;  // the static texts of each dialog, joined by "\n"
 
-private:
+  private:
     static DWORD WINAPI Thread(LPVOID self);
     int button_;
     HANDLE stop_;
@@ -83,6 +83,12 @@ private:
     std::vector<std::wstring> captions_;
     std::vector<std::wstring> texts_;
 };
+
+// A visible top-level window of this process with exactly this title, waited for up to
+// `timeoutMs`; null when none came.
+HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs = 10000);
+// Presses button `id` of a dialog as a click would (posted, so a modal loop picks it up).
+void PressButton(HWND dialog, int id);
 
 std::string Narrow(const std::wstring& text);  // UTF-8, for messages
 std::wstring Widen(const std::string& text);   // from UTF-8
