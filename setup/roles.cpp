@@ -8,13 +8,6 @@
 #include "product/product.h"
 #include "ui/framework.h"
 
-void DeleteProducts(ProductList* products) {
-    for (int i = 0; i < products->count(); ++i) {
-        delete (*products)[i];
-    }
-    products->Clear();
-}
-
 namespace {
 
 // Loads the framework; its failure code, logged as 25006 with the code (0 when ready).
@@ -29,25 +22,6 @@ int LoadFramework() {
 }  // namespace
 
 // ---- install ---------------------------------------------------------------------------
-
-void SetupInstall::BuildProductList() {}
-
-int SetupInstall::SelectProducts(bool all) {
-    availableCount = 0;
-    selectedCount = 0;
-    for (int i = 0; i < products.count(); ++i) {
-        Product* product = products[i];
-        if (!product->available) {
-            continue;
-        }
-        ++availableCount;
-        product->active = all || product->accepted;
-        if (product->active) {
-            ++selectedCount;
-        }
-    }
-    return selectedCount == 0 ? ErrorNoProductAvailable : 0;
-}
 
 int SetupInstall::Initialize() {
     Logger::Get().Message(25546, nullptr);
@@ -99,7 +73,6 @@ int SetupInstall::Finish() {
 
 // ---- uninstall -------------------------------------------------------------------------
 
-void SetupUninstall::BuildProductList() {}
 
 int SetupUninstall::Initialize() {
     Logger::Get().Message(25547, nullptr);
@@ -140,7 +113,6 @@ int SetupUninstall::Finish() {
 
 // ---- cleanup and trust list --------------------------------------------------------------
 
-void SetupCleanup::BuildProductList() {}
 
 int SetupCleanup::Initialize() {
     BuildProductList();
@@ -156,7 +128,6 @@ int SetupCleanup::Finish() {
     return result;
 }
 
-void SetupTrustList::BuildProductList() {}
 
 int SetupTrustList::Initialize() {
     BuildProductList();

@@ -38,7 +38,15 @@ fi
 out=$(mktemp "$root/output.XXXXXX")
 "$WINE64" "$exe" "$@" >"$out" 2>&1 </dev/null
 rc=$?
+# A failure with no output at all means the program never got to run its code (seen once
+# in a loaded CI run, 0.08 s, no message); say so and start it once more with Wine's errors on.
+if [ $rc -ne 0 ] && [ ! -s "$out" ]; then
+  echo "run-test: $(basename "$exe") exited $rc without output; starting it again"
+  WINEDEBUG=err+all "$WINE64" "$exe" "$@" >"$out" 2>&1 </dev/null
+  rc=$?
+fi
 cat "$out"
+[ $rc -eq 0 ] || echo "run-test: exit code $rc"
 rm -f "$out"
 
 if [ -n "$scratch" ]; then
