@@ -68,9 +68,6 @@ int Product::RegisterUninstall() {
         WriteText(key, L"Publisher", text);
         LoadResourceString(nullptr, 22003, text, kMessageChars);
         WriteText(key, L"URLInfoAbout", text);
-        if (GetInstalledVersion(text, kMessageChars) && TextCompareNoCase(text, L"0") != 0) {
-            WriteText(key, L"DisplayVersion", text);
-        }
         wchar_t files[kPathChars];
         wchar_t icon[kIconChars];
         if (GetInstalledFilesPath(files, kPathChars, nullptr) &&
@@ -99,6 +96,12 @@ int Product::RegisterUninstall() {
     }
     if (result == 0) {
         result = commandCode;
+    }
+    // Only now: the shell counts as installed (and so has a version) once its own entry holds
+    // the uninstall command written just above.
+    if (options.uninstallInfo && GetInstalledVersion(text, kMessageChars) &&
+        TextCompareNoCase(text, L"0") != 0) {
+        WriteText(key, L"DisplayVersion", text);
     }
 
     if (!isSuiteShell_) {
