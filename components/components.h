@@ -1,59 +1,7 @@
 // The five installable components, in the order every role processes them: anti-spyware,
-// anti-spam, antivirus, firewall, unified firewall. Until a component's own class arrives it is
-// a ComponentStub with its code and keys: it is found, registered and removed through the shared
-// behaviour, but runs no setup program of its own.
+// anti-spam, antivirus, firewall, unified firewall.
 #pragma once
-#include "product/product.h"
-
-class ComponentStub : public Product {
-  public:
-    int GetInstalledVersion(wchar_t* buffer, size_t chars) override;
-    int GetInstalledPath(wchar_t* buffer, size_t chars, int* generation) override;
-    int GetInstalledFilesPath(wchar_t* buffer, size_t chars, int* generation) override;
-    int GetInstalledGroup(wchar_t* buffer, size_t chars) override;
-    int GetSourcePath(wchar_t* buffer, size_t chars, const wchar_t* fileName) override;
-    int CheckOperatingSystem(wchar_t* buffer, size_t chars) override;
-    int CheckRegistryPermissions(wchar_t* buffer, size_t chars) override;
-    int CheckDirectoryPermissions(wchar_t* buffer, size_t chars) override;
-    int CheckPrerequisites(wchar_t* buffer, size_t chars) override;
-    int CheckOtherSessions(wchar_t* buffer, size_t chars) override;
-    int BeginInstall(wchar_t* buffer, size_t chars) override;
-    int Install() override;
-    int FinishInstall() override;
-    int CreateShortcuts() override;
-    int WriteSettings() override;
-    int CopySupportFiles(wchar_t* failures, size_t chars) override;
-    int BeginUninstall() override;
-    int Uninstall() override;
-    int RemoveSettings() override;
-
-  protected:
-    ComponentStub(int code, const wchar_t* shortName, const wchar_t* const* keyNames, int keyCount);
-    const wchar_t* shortName_;
-};
-
-class ProductPM : public ComponentStub {
-  public:
-    ProductPM();
-};
-class ProductAS : public ComponentStub {
-  public:
-    ProductAS();
-};
-class ProductAV : public ComponentStub {
-  public:
-    ProductAV();
-};
-class ProductFW : public ComponentStub {
-  public:
-    ProductFW();
-};
-class ProductFWU : public ComponentStub {
-  public:
-    ProductFWU();
-};
-
-// A stand-alone edition of the anti-spam product / of the firewall engine is on the machine: the
-// cleanup keeps away from its folders and registry.
-int IsStandaloneAntiSpam(wchar_t* buffer, size_t chars);
-int IsPlainZoneAlarm(wchar_t* buffer, size_t chars);
+#include "components/product_as.h"
+#include "components/product_av.h"
+#include "components/product_fw.h"
+#include "components/product_pm.h"

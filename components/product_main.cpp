@@ -7,6 +7,7 @@
 #include "host/registry.h"
 #include "host/shortcuts.h"
 #include "host/system.h"
+#include "host/version_info.h"
 #include "log/logger.h"
 #include "process/session_check.h"
 #include "product/permissions.h"
@@ -470,4 +471,39 @@ int ProductMain::RemoveLeftoverFiles() {
         DeleteFilesIn(files, layer, 1);
     }
     return 0;
+}
+
+// ---- what the log and the host utilities ask of the product model ------------------------------
+
+namespace {
+
+// The product in charge names the message boxes: the suite when the shell takes part, else the
+// component installed on its own.
+bool CaptionOfProductInCharge(wchar_t* buffer, size_t chars) {
+    ProductMain& shell = ProductMain::Get();
+    Product* product = shell.shellNeeded ? &shell : shell.primaryComponent;
+    if (product == nullptr) {
+        return false;
+    }
+    product->LoadProductString(22006, buffer, chars);
+    return buffer[0] != L'\0';
+}
+
+bool IsInstallRole() {
+    return CurrentRole() == kRoleInstall;
+}
+
+bool PackageSuiteVersion(wchar_t* buffer, size_t chars) {
+    ProductMain::Get().GetInstallationVersion(buffer, chars);
+    return buffer[0] != L'\0';
+}
+
+}  // namespace
+
+void InstallProductHooks() {
+    LoggerHooks hooks = Logger::Get().GetHooks();
+    hooks.productCaption = CaptionOfProductInCharge;
+    Logger::Get().SetHooks(hooks);
+    InstallerVersionHooks version = {IsInstallRole, PackageSuiteVersion};
+    SetInstallerVersionHooks(version);
 }

@@ -56,3 +56,7 @@ class ProductMain : public Product {
     int installShell = 1;
     Product* primaryComponent = nullptr;
 };
+
+// Lets the log caption its boxes with the product in charge and name the package's suite version
+// when the program itself carries none. Called once at start, before the log opens.
+void InstallProductHooks();

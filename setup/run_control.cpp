@@ -3,6 +3,7 @@
 #include "host/handles.h"
 #include "host/system.h"
 #include "host/text.h"
+#include "components/product_main.h"
 #include "log/logger.h"
 #include "setup/options.h"
 #include "setup/setup.h"
@@ -226,6 +227,7 @@ void SetRestartHandlerForTests(void (*handler)()) {
 }
 
 int RunSetup(const char* commandLine) {
+    InstallProductHooks();
     SetupOptions& options = SetupOptions::Get();
     options.Parse(commandLine);
     Logger::Get().Open(kLogPath, options.role == kRoleInstall);

@@ -1,17 +1,10 @@
-#include "components/components.h"
+#include "components/component_stub.h"
 
 #include "host/paths.h"
 #include "host/registry.h"
 #include "setup/errors.h"
 
 namespace {
-
-const wchar_t* const kPMKeys[] = {L"Tarnel Suite Personal\\pm", L"Tarnel Nimbo Carapel\\Tarnel Pellmar"};
-const wchar_t* const kASKeys[] = {L"Tarnel Suite Personal\\as", L"Tarnel Nimbo Carapel\\Tarnel Anti-Spam"};
-const wchar_t* const kAVKeys[] = {L"WEXAWIN32Vp5", L"Tarnel Suite Personal\\av",
-                                  L"Tarnel Nimbo Carapel\\Tarnel Nimbo Antivirus"};
-const wchar_t* const kFWKeys[] = {L"Tarnel Personal Firewall", L"Tarnel Suite Personal\\fw"};
-const wchar_t* const kFWUKeys[] = {L"Tarnel Nimbo Carapel", L"Tarnel Suite Personal\\fw"};
 
 // A value of the component's settings key.
 int ReadSetting(const wchar_t* key, const wchar_t* name, wchar_t* buffer, size_t chars) {
@@ -127,19 +120,5 @@ int ComponentStub::Uninstall() {
     return 0;
 }
 int ComponentStub::RemoveSettings() {
-    return 0;
-}
-
-ProductPM::ProductPM() : ComponentStub(137, L"pm", kPMKeys, 2) {}
-ProductAS::ProductAS() : ComponentStub(136, L"as", kASKeys, 2) {}
-ProductAV::ProductAV() : ComponentStub(121, L"av", kAVKeys, 3) {}
-ProductFW::ProductFW() : ComponentStub(131, L"fw", kFWKeys, 2) {}
-ProductFWU::ProductFWU() : ComponentStub(122, L"fw", kFWUKeys, 2) {}
-
-int IsStandaloneAntiSpam(wchar_t*, size_t) {
-    return 0;
-}
-
-int IsPlainZoneAlarm(wchar_t*, size_t) {
     return 0;
 }
