@@ -50,5 +50,8 @@ class SetupTrustList : public Setup {
     void BuildProductList() override;
 };
 
-// Deletes the role's products in list order and forgets them.
+// Loads the framework for a role's run; its failure code, logged as 25006 (0 when ready).
+int LoadRoleFramework();
+
+// Deletes the role's products in list order (all but the suite shell) and forgets them.
 void DeleteProducts(ProductList* products);
