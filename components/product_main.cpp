@@ -57,23 +57,6 @@ bool ValueMissing(const wchar_t* key, const wchar_t* name) {
     return code != ERROR_SUCCESS && code != ERROR_MORE_DATA;
 }
 
-void ShowProgressFor(unsigned id, const wchar_t* displayName) {
-    wchar_t format[kMessageChars];
-    wchar_t text[kMessageChars];
-    LoadResourceString(nullptr, id, format, kMessageChars);
-    TextFormatCut(text, kMessageChars, format, displayName);
-    ProgressWindow::Get().Step(text);
-}
-
-void DeleteFilesIn(const wchar_t* folder, const wchar_t* const* names, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        wchar_t path[kPathChars];
-        if (AppendPath(path, kPathChars, folder, names[i])) {
-            DeleteFileW(path);
-        }
-    }
-}
-
 }  // namespace
 
 ProductMain& ProductMain::Get() {
@@ -173,15 +156,9 @@ int ProductMain::GetSourcePath(wchar_t* buffer, size_t chars, const wchar_t* fil
 // ---- checks ------------------------------------------------------------------------------------
 
 int ProductMain::CheckVersion() {
-    if (!available) {
-        return 0;
-    }
-    Logger::Get().Message(25530, nullptr);
     wchar_t installed[kPathChars];
     wchar_t package[kPathChars];
-    GetInstalledVersion(installed, kPathChars);
-    GetInstallationVersion(package, kPathChars);
-    if (CompareVersionStrings(package, installed) < 0) {
+    if (available && InstalledIsNewer(installed, package)) {
         installShell = 0;
     }
     return 0;
@@ -250,7 +227,7 @@ int ProductMain::BeginInstall(wchar_t*, size_t) {
         return 0;
     }
     LogInfoReport(25532, 0, GetDisplayName());
-    ShowProgressFor(24000, GetDisplayName());
+    ShowProductProgress(24000, GetDisplayName());
     wchar_t ignored[kPathChars];
     CreateInstallDirectory(ignored, kPathChars);
     return StopSuitePrograms();
@@ -261,7 +238,7 @@ int ProductMain::Install() {
         return 0;
     }
     LogInfoReport(25532, 0, GetDisplayName());
-    ShowProgressFor(24000, GetDisplayName());
+    ShowProductProgress(24000, GetDisplayName());
     StepReport report(this);
     report.Add(WriteSettings(), 25044);
     GetInstalledVersion(installedVersion, kPathChars);
@@ -280,7 +257,7 @@ int ProductMain::FinishInstall() {
     if (!installShell) {
         return 0;
     }
-    ShowProgressFor(24000, GetDisplayName());
+    ShowProductProgress(24000, GetDisplayName());
     wchar_t current[kPathChars];
     GetInstalledPath(current, kPathChars, nullptr);
     if (previousPath[0] != L'\0' && !PathsEqual(previousPath, current, true)) {
@@ -439,7 +416,7 @@ int ProductMain::Uninstall() {
     if (!shellNeeded) {
         return 0;
     }
-    ShowProgressFor(24001, GetDisplayName());
+    ShowProductProgress(24001, GetDisplayName());
     RemoveLeftoverFiles();
     return 0;
 }

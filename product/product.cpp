@@ -32,15 +32,6 @@ HWND RoleWindow() {
     return setup != nullptr ? setup->window : nullptr;
 }
 
-// `text` formatted with the display name as the progress text.
-void ShowProgress(unsigned id, const wchar_t* displayName) {
-    wchar_t format[kMessageChars];
-    wchar_t text[kMessageChars];
-    LoadResourceString(nullptr, id, format, kMessageChars);
-    TextFormatCut(text, kMessageChars, format, displayName);
-    ProgressWindow::Get().Step(text);
-}
-
 // The folder `path` resolves to, without a trailing backslash; false when it is not an absolute
 // path of a drive or a share.
 bool FullFolder(const wchar_t* path, wchar_t* full, size_t chars) {
@@ -90,6 +81,23 @@ bool IsRootFolder(const wchar_t* folder) {
 }
 
 }  // namespace
+
+void ShowProductProgress(unsigned id, const wchar_t* displayName) {
+    wchar_t format[kMessageChars];
+    wchar_t text[kMessageChars];
+    LoadResourceString(nullptr, id, format, kMessageChars);
+    TextFormatCut(text, kMessageChars, format, displayName);
+    ProgressWindow::Get().Step(text);
+}
+
+void DeleteFilesIn(const wchar_t* folder, const wchar_t* const* names, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t path[kPathChars];
+        if (AppendPath(path, kPathChars, folder, names[i])) {
+            DeleteFileW(path);
+        }
+    }
+}
 
 int CurrentRole() {
     Setup* setup = Setup::Get();
@@ -276,16 +284,17 @@ int Product::RemoveLeftoverFiles() {
 
 // ---- checks ----------------------------------------------------------------------------------
 
-int Product::CheckVersion() {
-    if (!available) {
-        return 0;
-    }
+bool Product::InstalledIsNewer(wchar_t* installed, wchar_t* package) {
     Logger::Get().Message(25530, nullptr);
-    wchar_t installed[kPathChars];
-    wchar_t package[kPathChars];
     GetInstalledVersion(installed, kPathChars);
     GetInstallationVersion(package, kPathChars);
-    if (CompareVersionStrings(package, installed) >= 0) {
+    return CompareVersionStrings(package, installed) < 0;
+}
+
+int Product::CheckVersion() {
+    wchar_t installed[kPathChars];
+    wchar_t package[kPathChars];
+    if (!available || !InstalledIsNewer(installed, package)) {
         return 0;
     }
     ReportPart parts[] = {{25019, GetDisplayName(), 0}, {25517, package, 0}, {25518, installed, 0}};
@@ -552,12 +561,7 @@ void Product::RemoveSharedFiles() {
     const wchar_t* const names[] = {L"ovavfrm.dll",   L"ovavprod.dll",  L"ovavres.dll",
                                     L"kestrafrm.dll", L"kestrares.dll", L"license.txt",
                                     L"unicows.dll",   L"trustadd.exe",  L"ovuninst.exe"};
-    for (const wchar_t* name : names) {
-        wchar_t path[kPathChars];
-        if (AppendPath(path, kPathChars, files, name)) {
-            DeleteFileW(path);
-        }
-    }
+    DeleteFilesIn(files, names, sizeof(names) / sizeof(names[0]));
 }
 
 // ---- the common install and uninstall steps --------------------------------------------------
@@ -567,7 +571,7 @@ int Product::CommonBeginInstall() {
         return 0;
     }
     LogInfoReport(25532, 0, GetDisplayName());
-    ShowProgress(24000, GetDisplayName());
+    ShowProductProgress(24000, GetDisplayName());
     ResolveProgramGroup();
     ResolveInstallDirectory();
     wchar_t ignored[kPathChars];
@@ -598,7 +602,7 @@ int Product::CommonBeginUninstall() {
         return 0;
     }
     LogInfoReport(25540, 0, GetDisplayName());
-    ShowProgress(24001, GetDisplayName());
+    ShowProductProgress(24001, GetDisplayName());
     RegCreateKeyPath(HKEY_LOCAL_MACHINE, settingsKey);
     typedef int (Product::*Getter)(wchar_t*, size_t, int*);
     struct Value {

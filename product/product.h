@@ -178,6 +178,9 @@ class Product {
     int SourcePathIn(const wchar_t* subfolder, wchar_t* buffer, size_t chars, const wchar_t* fileName);
     // A getter called without a buffer: logs 25520 with `operation`, and returns false.
     static bool CheckBuffer(const wchar_t* buffer, size_t chars, const wchar_t* operation);
+    // The version check's comparison: logs 25530, reads the installed and the package's version
+    // (kPathChars each) and tells whether the installed one is newer.
+    bool InstalledIsNewer(wchar_t* installed, wchar_t* package);
 
     bool isSuiteShell_ = false;
 
@@ -190,6 +193,12 @@ class Product {
 int CurrentRole();
 // Display level below 2: nobody is there to answer a dialog.
 bool IsUnattended();
+
+// Resource string `id` formatted with the display name, shown as the progress window's text.
+void ShowProductProgress(unsigned id, const wchar_t* displayName);
+
+// Deletes each of `count` file names in `folder` (plain delete, errors ignored).
+void DeleteFilesIn(const wchar_t* folder, const wchar_t* const* names, size_t count);
 
 // Deletes a folder named by registry data or by a product's settings: refuses (logs 25560 with
 // the folder, returns false) a drive or share root, the Windows or system directory, the
