@@ -265,6 +265,27 @@ TEST_F(ProductTest, ConflictsAreRefusedUnattendedAndIgnoredWithoutTheCheck) {
     EXPECT_STREQ(L"", buffer);
 }
 
+TEST_F(ProductTest, PermissionChecksRunOnTheNtFamilyOnly) {
+    TestProduct product;
+    product.available = 1;
+    product.registry = {ErrorRegistryPermission, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked"};
+    product.folders = {ErrorDirectoryPermission, L"C:\\Locked"};
+    wchar_t buffer[64];
+    int code = product.CheckPermissions(buffer, 64);
+    wchar_t shellBuffer[64];
+    int shellCode = ProductMain::Get().CheckRegistryPermissions(shellBuffer, 64);
+    if (IsWindows9x()) {
+        EXPECT_EQ(0, code);
+        EXPECT_TRUE(product.calls.empty()) << "no probe runs on the 9x family";
+        EXPECT_EQ(0, shellCode);
+        EXPECT_FALSE(KeyExists(L"SOFTWARE\\Orvane"));
+    } else {
+        EXPECT_EQ(ErrorRegistryPermission, code);
+        EXPECT_STREQ(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked", buffer);
+        EXPECT_EQ((std::vector<std::string>{"registry", "folders"}), product.calls);
+    }
+}
+
 // ---- uninstall registration ------------------------------------------------------------------
 
 TEST_F(ProductTest, RegistersStandAloneThenMovesUnderTheSuite) {
