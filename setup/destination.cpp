@@ -171,10 +171,26 @@ int CheckDestination(const wchar_t* path, int checkComponents) {
     if (TrimPathEnd(folder) == nullptr) {
         return kDestinationEmpty;
     }
-
     if (IsDriveRootPath(folder, drive[0], false)) {
         return kDestinationDriveRoot;
     }
+    // A folder names one place only with its drive or server: "Tarnel" or "\Tarnel" would land
+    // wherever the current folder happens to be.
+    if (drive[0] == L'\0' && !network) {
+        return kDestinationMalformed;
+    }
+    // Compared in the form Windows resolves: "C:\.\Windows", "C:\x\..\Windows" and "C:\Program
+    // Files." would otherwise pass for other folders than the ones they name.
+    wchar_t resolved[kDestinationPathLimit];
+    DWORD resolvedLength =
+        drive[0] == L'\0' ? 0 : GetFullPathNameW(folder, kDestinationPathLimit, resolved, nullptr);
+    if (resolvedLength > 0 && resolvedLength < kDestinationPathLimit && TrimPathEnd(resolved) != nullptr) {
+        folder = resolved;
+    }
+    if (IsDriveRootPath(folder, drive[0], false)) {
+        return kDestinationDriveRoot;
+    }
+
     wchar_t windows[kPathChars];
     if (GetWinDir(windows, kPathChars) && IsSameOrInside(folder, windows)) {
         return kDestinationWindows;

@@ -82,6 +82,9 @@ TEST(ValidateDestinationPath, FoldersOfThisMachine) {
         {"a quote alone", L"\"", 3},
         {"empty quotes before text", L"\"\"C:\\Tarnel", 3},
 
+        {"no drive", L"Tarnel", 3},
+        {"rooted without a drive", L"\\Tarnel", 3},
+
         {"empty", L"", 4},
         {"empty quotes", L"\"\"", 4},
         {"the long prefix alone", prefix, 4},
@@ -93,16 +96,19 @@ TEST(ValidateDestinationPath, FoldersOfThisMachine) {
         {"root of the current drive", L"\\", 6},
         {"root behind the long prefix", prefix + L"C:\\", 6},
         {"quoted root", L"\"C:\\\"", 6},
+        {"a folder and its parent", L"C:\\Tarnel\\..", 6},
 
         {"the Windows directory", windows, 7},
         {"below the Windows directory", windows + L"\\Tarnel", 7},
         {"below Windows behind the long prefix", prefix + windows + L"\\Tarnel", 7},
         {"below Windows with a percent sign", windows + L"\\100%", 7},
+        {"Windows through a detour", windows.substr(0, 3) + L"x\\..\\.\\" + windows.substr(3), 7},
 
         {"Program Files", programFiles, 8},
         {"Program Files with a backslash", programFiles + L"\\", 8},
         {"Program Files with \\.", programFiles + L"\\.", 8},
         {"Program Files behind the long prefix", prefix + programFiles, 8},
+        {"Program Files with a trailing dot", programFiles + L".", 8},
         {"Program Files quoted", L"\"" + programFiles + L"\\\"", 8},
 
         {"inside the user's documents", documents + L"\\Tarnel", 9},
