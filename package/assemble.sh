@@ -36,6 +36,8 @@ component() {
     pm) cp "$standins/antispyware/Pellmar.exe" "$dir/pm/" ;;
   esac
   cp "$libs/$name/ovavprod.dll" "$dir/$name/"
+  # The component's help file, which the engine copies itself (a placeholder here).
+  printf 'Tarnel help for the %s component\r\n' "$name" >"$dir/$name/kestra$name.chm"
 }
 
 root "$out/suite"
