@@ -5,7 +5,19 @@
 
 #include <string>
 
+#include "standin_paths.h"
+
 namespace av {
+
+// Path and file helpers every stand-in shares.
+using standin::CurrentFolder;
+using standin::FileVersionOf;
+using standin::FolderOf;
+using standin::Join;
+using standin::ModulePath;
+using standin::ProgramName;
+using standin::Quoted;
+using standin::WindowsFolder;
 
 // Record and switch names (standin.h) of the setup and the uninstaller. The installed programs
 // record under their own file name in lower case, without ".exe" ("sigfetch", "ovav", ...).
@@ -33,17 +45,6 @@ inline constexpr const wchar_t* kPrograms[] = {
     L"nimboreport.exe", L"wardel.exe", L"wexa32.exe", L"wexamsg.exe", L"wexatray.exe"};
 // Its data files besides the signatures: help and read-me (the start-menu shortcuts point at them).
 inline constexpr const wchar_t* kDataFiles[] = {L"ovavhelp.chm", L"readme.html"};
-
-std::wstring ModulePath();
-std::wstring FolderOf(const std::wstring& path);     // without the trailing backslash
-std::wstring ProgramName(const std::wstring& path);  // file name, lower case, without ".exe"
-std::wstring WindowsFolder();
-std::wstring CurrentFolder();
-std::wstring Join(const std::wstring& folder, const std::wstring& name);
-std::wstring Quoted(const std::wstring& path);
-
-// "a.b.c.d" of the fixed file version of `path`; empty without a version resource.
-std::wstring FileVersionOf(const std::wstring& path);
 
 // HKEY_LOCAL_MACHINE values; the key is created with all its parents.
 bool WriteString(const wchar_t* key, const wchar_t* name, const std::wstring& value);

@@ -5,9 +5,21 @@
 #include <windows.h>
 
 #include <string>
+
+#include "standin_paths.h"
 #include <vector>
 
 namespace fw {
+
+// Path and file helpers every stand-in shares.
+using standin::CurrentFolder;
+using standin::FileVersionOf;
+using standin::FolderOf;
+using standin::Join;
+using standin::ModulePath;
+using standin::ProgramName;
+using standin::Quoted;
+using standin::SystemFolder;
 
 // Record and switch names (standin.h). The installed programs record under their own file name
 // in lower case, without ".exe" ("ov", "zatutor").
@@ -55,15 +67,6 @@ struct Brand {
     std::wstring company = L"Zone Labs";
 };
 Brand ReadBrand(const std::string* config);  // null: the plain engine
-
-std::wstring ModulePath();
-std::wstring FolderOf(const std::wstring& path);     // without the trailing backslash
-std::wstring ProgramName(const std::wstring& path);  // file name, lower case, without ".exe"
-std::wstring SystemFolder();
-std::wstring CurrentFolder();
-std::wstring Join(const std::wstring& folder, const std::wstring& name);
-std::wstring Quoted(const std::wstring& path);
-std::wstring FileVersionOf(const std::wstring& path);  // "a.b.c.d"; empty without a version resource
 
 // The arguments after the program name, split as Windows programs split them.
 std::vector<std::wstring> SplitArguments(const wchar_t* arguments);
