@@ -70,17 +70,3 @@ int SetupCleanup::Finish() {
     DeleteProducts(&products);
     return result;
 }
-
-int SetupTrustList::Initialize() {
-    BuildProductList();
-    return result;
-}
-
-int SetupTrustList::Execute() {
-    return result;
-}
-
-int SetupTrustList::Finish() {
-    DeleteProducts(&products);
-    return result;
-}
