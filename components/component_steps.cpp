@@ -282,16 +282,19 @@ int CreateComponentShortcuts(Product& product, const ShortcutSpec* rows, int cou
         return code;
     }
     ProductMain& shell = ProductMain::Get();
+    bool withSuite = shell.shellNeeded || shell.IsInstalled(0);
     wchar_t folders[2][kPathChars];
+    // A component on its own may have no suite shell to point at: then its shortcuts to the
+    // shell's programs are left out rather than failing the whole group.
     if (!product.GetInstalledFilesPath(folders[kInComponentFiles], kPathChars, nullptr) ||
-        !shell.GetInstalledFilesPath(folders[kInShellFiles], kPathChars, nullptr)) {
+        (!shell.GetInstalledFilesPath(folders[kInShellFiles], kPathChars, nullptr) && withSuite)) {
         return ErrorShortcuts;
     }
-    bool withSuite = shell.shellNeeded || shell.IsInstalled(0);
     bool ok = true;
     for (int i = 0; i < count; ++i) {
         const ShortcutSpec& row = rows[i];
-        if (row.withoutSuite && withSuite) {
+        if ((row.withoutSuite && withSuite) ||
+            (row.target == kInShellFiles && folders[kInShellFiles][0] == L'\0')) {
             continue;
         }
         wchar_t format[kMessageChars];

@@ -120,7 +120,8 @@ struct ShortcutSpec {
 };
 // For an active product when the options ask for a program group: the start-menu folder, then every
 // row whose name is not empty. The folder's own code (reported as information 25035); 9034 when the
-// component's or the shell's files folder is unknown or any shortcut failed (the rest are made).
+// component's files folder is unknown, or the shell's while the shell takes part or is installed, or
+// any shortcut failed (the rest are made). Without a shell folder, rows in it are left out.
 int CreateComponentShortcuts(Product& product, const ShortcutSpec* rows, int count);
 
 // For an active product: "kestrafrm.dll" and "kestrares.dll" from the shell's source folder into the

@@ -214,7 +214,7 @@ bool EnsureTrailingChar(wchar_t* buffer, size_t chars, wchar_t ch) {
     if (!TextFormat(suffix, 4, L"%c", ch)) {
         return false;
     }
-    size_t length = wcsnlen(buffer, chars);
+    size_t length = TextLengthWithin(buffer, chars);
     if (length < chars && (suffix[0] == L'\0' || (length > 0 && buffer[length - 1] == ch))) {
         return true;
     }

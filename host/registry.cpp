@@ -99,7 +99,7 @@ LONG RegReadString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, v
         // by every caller: treat it as not fitting.
         size_t chars = bytes / sizeof(wchar_t);
         if (result == ERROR_SUCCESS && IsTextType(type) &&
-            wcsnlen(static_cast<wchar_t*>(buffer), chars) >= chars) {
+            TextLengthWithin(static_cast<wchar_t*>(buffer), chars) >= chars) {
             result = ERROR_MORE_DATA;
         }
     }

@@ -72,7 +72,7 @@ bool ReadRegistryText(HKEY root, const wchar_t* subKey, const wchar_t* valueName
         limit = MAXDWORD / sizeof(wchar_t);
     }
     LONG result = RegReadString(root, subKey, valueName, buffer, static_cast<DWORD>(limit * sizeof(wchar_t)));
-    if (result == ERROR_SUCCESS && wcsnlen(buffer, limit) >= limit) {
+    if (result == ERROR_SUCCESS && TextLengthWithin(buffer, limit) >= limit) {
         result = ERROR_MORE_DATA;
     }
     if (error != nullptr) {
@@ -225,7 +225,7 @@ bool ExpandInto(ExpandOutput* output, const wchar_t* text, int depth) {
     if (depth > kMaxExpandDepth) {
         return false;
     }
-    size_t limit = wcsnlen(text, kExpandChars - 1);
+    size_t limit = TextLengthWithin(text, kExpandChars - 1);
     size_t i = 0;
     while (i < limit) {
         if (text[i] != L'%') {
@@ -414,7 +414,7 @@ void DescribeOperatingSystem(const OSVERSIONINFOEXW& version, bool server, wchar
     // The record's text field may lack a terminator when the system filled all of it.
     wchar_t servicePack[sizeof(version.szCSDVersion) / sizeof(version.szCSDVersion[0]) + 1];
     size_t servicePackLength =
-        wcsnlen(version.szCSDVersion, sizeof(servicePack) / sizeof(servicePack[0]) - 1);
+        TextLengthWithin(version.szCSDVersion, sizeof(servicePack) / sizeof(servicePack[0]) - 1);
     MoveMemory(servicePack, version.szCSDVersion, servicePackLength * sizeof(wchar_t));
     servicePack[servicePackLength] = L'\0';
     if (servicePack[0] != L'\0') {
@@ -726,7 +726,7 @@ bool IsDriveRootPath(const wchar_t* path, wchar_t letter, bool skipPrefix) {
         return false;
     }
     if (skipPrefix) {
-        path += wcsnlen(path, 4);
+        path += TextLengthWithin(path, 4);
     }
     if (IsRootText(path, letter)) {
         return true;

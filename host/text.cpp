@@ -7,6 +7,14 @@ size_t TextLength(const wchar_t* text) {
     return text == nullptr ? 0 : wcslen(text);
 }
 
+size_t TextLengthWithin(const wchar_t* text, size_t limit) {
+    size_t length = 0;
+    while (length < limit && text[length] != L'\0') {
+        ++length;
+    }
+    return length;
+}
+
 void TextClear(wchar_t* buffer, size_t chars) {
     if (buffer != nullptr && chars > 0) {
         ZeroMemory(buffer, chars * sizeof(wchar_t));
@@ -32,7 +40,7 @@ bool TextAppend(wchar_t* buffer, size_t chars, const wchar_t* source) {
     if (buffer == nullptr || chars == 0) {
         return false;
     }
-    size_t have = wcsnlen(buffer, chars);
+    size_t have = TextLengthWithin(buffer, chars);
     size_t length = TextLength(source);
     if (have >= chars || length >= chars - have) {
         TextClear(buffer, chars);

@@ -14,6 +14,9 @@ const size_t kMessageChars = 512;      // message details
 
 // Length of a text; null counts as empty.
 size_t TextLength(const wchar_t* text);
+// Length of a text, looking at no more than `limit` chars: `limit` when none of them ends it.
+// (Not wcsnlen: msvcrt.dll of the older systems lacks it.)
+size_t TextLengthWithin(const wchar_t* text, size_t limit);
 
 // Sets every char of the buffer to zero (no-op for null or 0 chars).
 void TextClear(wchar_t* buffer, size_t chars);

@@ -75,7 +75,7 @@ void CopyFirstTranslationString(const VersionBlock& block, const wchar_t* name, 
         return;
     }
     // The reported length is not trusted to stop at the terminator, nor the terminator to be there.
-    size_t valueChars = wcsnlen(value, length);
+    size_t valueChars = TextLengthWithin(value, length);
     if (valueChars < chars) {
         memcpy(text, value, valueChars * sizeof(wchar_t));
         text[valueChars] = L'\0';

@@ -40,7 +40,7 @@ class LastErrorKeeper {
 
 // Truncating append: as much of `text` as fits, always terminated.
 void AppendCut(wchar_t* buffer, size_t chars, const wchar_t* text) {
-    size_t have = wcsnlen(buffer, chars);
+    size_t have = TextLengthWithin(buffer, chars);
     if (have >= chars) {
         buffer[chars - 1] = L'\0';
         return;

@@ -107,8 +107,7 @@ void SetupUninstall::BuildProductList() {
             for (int i = 0; i < products.count(); ++i) {
                 Product* product = products[i];
                 wchar_t version[kPathChars];
-                if (product->IsInstalled(1) &&
-                    static_cast<unsigned>(product->productCode) == product->GetPackageProductCode() &&
+                if (product->IsInstalled(1) && product->IsComponentCode(product->GetPackageProductCode()) &&
                     product->GetInstalledVersion(version, kPathChars) &&
                     TextCompareNoCase(version, L"0") != 0) {
                     product->available = 1;

@@ -244,9 +244,14 @@ void Product::GetInstallationVersion(wchar_t* buffer, size_t chars) {
     }
 }
 
+bool Product::IsComponentCode(unsigned code) const {
+    return code == static_cast<unsigned>(productCode) ||
+           (productCode == 121 && (code == 128 || (code >= 133 && code <= 135)));
+}
+
 int Product::IsAvailable() {
     if (available == 0 && CurrentRole() != kRoleUninstall) {
-        available = static_cast<unsigned>(productCode) == GetPackageProductCode();
+        available = IsComponentCode(GetPackageProductCode());
     }
     return available;
 }

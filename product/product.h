@@ -87,6 +87,9 @@ class Product {
     const wchar_t* GetDisplayName();
     void LoadProductString(unsigned id, wchar_t* buffer, size_t chars);
     unsigned GetPackageProductCode();
+    // Whether a package product code stands for this component: its own code, or for the
+    // antivirus also the codes 128 and 133-135 of its other editions.
+    bool IsComponentCode(unsigned code) const;
     // "ProductVersion" of the package's product resource library.
     void GetInstallationVersion(wchar_t* buffer, size_t chars);
     int IsAvailable();

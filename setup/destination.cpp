@@ -84,7 +84,7 @@ bool IsLongPrefix(const wchar_t* text) {
 }
 
 int CheckDestination(const wchar_t* path, int checkComponents) {
-    if (path == nullptr || wcsnlen(path, kDestinationPathLimit) >= kDestinationPathLimit) {
+    if (path == nullptr || TextLengthWithin(path, kDestinationPathLimit) >= kDestinationPathLimit) {
         return kDestinationTooLong;
     }
     const wchar_t* text = path;

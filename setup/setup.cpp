@@ -11,10 +11,10 @@ Setup* g_current = nullptr;
 Setup::Factory g_factory = nullptr;
 
 // Where a report takes the argument of a part from.
-enum Arg { kNoArg, kText1, kText2 };
+enum Arg : unsigned char { kNoArg, kText1, kText2 };
 
 // How a code is reported.
-enum Style {
+enum Style : unsigned char {
     kNothing,         // reported where it arises, or not at all
     kErrorLine,       // Logger::Error(id, code): the message with the code in front
     kReportParts,     // Logger::Report with the severity as log and show kind
@@ -24,14 +24,15 @@ enum Style {
     kProcessStart,  // 25030 while installing, 25042 otherwise
 };
 
+// Packed small: the table is part of the shipped program.
 struct PartSpec {
-    unsigned id;
+    unsigned short id;
     Arg arg;
-    int breaks;
+    unsigned char breaks;
 };
 
 struct ErrorEntry {
-    int code;
+    unsigned short code;
     Style style;
     PartSpec parts[3];
 };

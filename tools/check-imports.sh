@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a shipped binary imports anything but Windows' own DLLs
-# (a C++ runtime, libgcc or winpthread DLL would be missing on the target).
+# (a C++ runtime, libgcc or winpthread DLL would be missing on the target), and when
+# ovsetup.exe, which starts without the C run-time's start-up code, has global constructors or
+# registers exit-time destructors: nothing would run them.
 set -eu
 bin=$1; triple=$2
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|version|msvcrt|ws2_32|wtsapi32)\.dll$'
@@ -14,5 +16,14 @@ for f in "$bin"/ovsetup.exe "$bin"/zsdk.dll; do
     fi
   done
 done
+exe="$bin"/ovsetup.exe
+if [ -f "$exe" ]; then
+  if "$triple-nm" "$exe" | grep -q '_GLOBAL__sub_I'; then
+    echo "ovsetup.exe has global constructors"; status=1
+  fi
+  if "$triple-objdump" -p "$exe" | grep -qwE '(atexit|_onexit)$'; then
+    echo "ovsetup.exe registers exit-time destructors"; status=1
+  fi
+fi
 [ $status = 0 ] && echo "imports ok: $bin ($triple)"
 exit $status

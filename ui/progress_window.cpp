@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <new>
+
 #include "log/logger.h"
 #include "setup/options.h"
 #include "setup/setup.h"
@@ -25,8 +27,14 @@ bool Silent() {
 }  // namespace
 
 ProgressWindow& ProgressWindow::Get() {
-    static ProgressWindow window;
-    return window;
+    // Built in place on first use and never destroyed: the program has no exit-time destructor
+    // list (it starts without the C run-time's start-up code).
+    alignas(ProgressWindow) static unsigned char storage[sizeof(ProgressWindow)];
+    static ProgressWindow* window = nullptr;
+    if (window == nullptr) {
+        window = new (storage) ProgressWindow;
+    }
+    return *window;
 }
 
 void ProgressWindow::Begin(HWND ownerWindow, int stepCount) {

@@ -85,7 +85,7 @@ size_t LoadResourceString(HMODULE module, unsigned id, wchar_t* buffer, size_t c
         if (source != nullptr) {
             int found = source(id, buffer, Capacity(chars));
             buffer[chars - 1] = L'\0';
-            length = found > 0 ? wcsnlen(buffer, chars) : 0;
+            length = found > 0 ? TextLengthWithin(buffer, chars) : 0;
             if (length == 0) {
                 buffer[0] = L'\0';
             }

@@ -449,3 +449,32 @@ TEST_F(ProductTest, ShellRegistryProbesLeaveNothingBehind) {
 }
 
 }  // namespace
+
+// ---- package product codes --------------------------------------------------------------------
+
+// A package's code selects its one component; the antivirus's other editions select it too.
+TEST(ComponentCodes, EachPackageCodeSelectsItsComponent) {
+    ProductAV av;
+    ProductFW fw;
+    ProductFWU fwu;
+    ProductAS as;
+    ProductPM pm;
+    Product* const components[] = {&av, &fw, &fwu, &as, &pm};
+    const struct {
+        unsigned code;
+        Product* selected;
+    } rows[] = {{121, &av},     {128, &av},
+                {133, &av},     {134, &av},
+                {135, &av},     {131, &fw},
+                {122, &fwu},    {136, &as},
+                {137, &pm},     {140, nullptr},
+                {123, nullptr}, {129, nullptr},
+                {132, nullptr}, {136 + 1000, nullptr},
+                {0, nullptr}};
+    for (const auto& row : rows) {
+        for (Product* component : components) {
+            EXPECT_EQ(component->IsComponentCode(row.code), component == row.selected)
+                << "package code " << row.code << ", component " << component->productCode;
+        }
+    }
+}
