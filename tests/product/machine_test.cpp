@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "components/component_steps.h"
 #include "components/component_stub.h"
 #include "components/components.h"
 #include "components/product_main.h"
@@ -225,6 +226,39 @@ TEST(MachineShell, InstallsFromThePackageAndTidiesTheOlderSuite) {
     EXPECT_FALSE(KeyExists(kSuiteKey));
     EXPECT_EQ(L"<none>", Value(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"OvKestraDT"));
     EXPECT_TRUE(PathExists(package + L"\\product_test.exe")) << "the package is not touched";
+}
+
+// ---- shortcuts of a component without the suite shell ------------------------------------------
+
+// A component on its own has no suite shell to point at: its shortcut into the shell's folder is
+// left out and the rest are made. With the shell in the run, an unknown shell folder fails the group.
+TEST(MachineShortcuts, ComponentOnItsOwnLeavesOutTheShellsShortcut) {
+    const ShortcutSpec rows[] = {
+        {0, kInShellFiles, 0, L"ovkestra.exe", L"/t9"},
+        {0, kInComponentFiles, 1, L"ovuninst.exe", L"/u"},
+    };
+    CoInitialize(nullptr);
+    ScratchDir scratch;
+    SetupOptions::Get().Reset();
+    SetupOptions::Get().createProgramGroup = 1;
+    Setup::Create(kRoleInstall);
+    ProductMain& shell = ProductMain::Get();
+    ASSERT_FALSE(shell.IsInstalled(0)) << "a machine without the suite";
+    MachineProduct product;
+    TextCopy(product.installDirectory, kPathChars, (scratch / L"Machine Product").c_str());
+    TextCopy(product.programGroup, kPathChars, L"OvTest Alone");
+    const std::wstring link =
+        ExpandedFolder(GetStartProgramsDir, true) + L"\\OvTest Alone\\Machine Product.lnk";
+
+    shell.SetShellNeeded(1);
+    EXPECT_EQ(ErrorShortcuts, CreateComponentShortcuts(product, rows, 2));
+    EXPECT_FALSE(PathExists(link));
+
+    shell.SetShellNeeded(0);
+    EXPECT_EQ(0, CreateComponentShortcuts(product, rows, 2));
+    EXPECT_TRUE(PathExists(link)) << "the component's own shortcut is made";
+    Setup::Destroy();
+    SetupOptions::Get().Reset();
 }
 
 // ---- deletions driven by registry data -----------------------------------------------------------
