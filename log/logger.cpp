@@ -2,6 +2,8 @@
 
 #include <stdarg.h>
 
+#include <new>
+
 #include "host/handles.h"
 #include "host/system.h"
 #include "host/text.h"
@@ -119,8 +121,14 @@ bool ReportKindReaches(int kind, int level) {
 }  // namespace
 
 Logger& Logger::Get() {
-    static Logger logger;
-    return logger;
+    // Built in zeroed storage on first use: a plain static would be stored whole, default path
+    // and all, in the program's initialised data. Never destroyed (no exit-time destructors).
+    alignas(Logger) static unsigned char storage[sizeof(Logger)];
+    static Logger* logger = nullptr;
+    if (logger == nullptr) {
+        logger = new (storage) Logger;
+    }
+    return *logger;
 }
 
 void Logger::SetHooks(const LoggerHooks& hooks) {
