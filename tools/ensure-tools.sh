@@ -11,6 +11,8 @@ command -v flock >/dev/null || need+=(util-linux)
 if [ "${OV_WITH_XVFB:-0}" = 1 ]; then
   command -v Xvfb >/dev/null || need+=(xvfb)
   command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
+  # Wine's own fonts (Tahoma, Marlett): only recommended by wine, and drawn dialogs need them.
+  [ -f /usr/share/wine/fonts/tahoma.ttf ] || need+=(fonts-wine)
 fi
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"

@@ -115,6 +115,7 @@ void Leave(const wchar_t* reason, UINT code) {
         ReleaseMutex(g_mutex);
         CloseHandle(g_mutex);
     }
+    standin::RecordRunTime();  // ExitProcess runs no static destructors
     ExitProcess(code);
 }
 

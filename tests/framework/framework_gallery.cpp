@@ -1,5 +1,6 @@
 // Shows one framework dialog or box filled with the kind of content the engine puts in, so that it
-// can be photographed (render-dialogs.sh):
+// can be photographed (render-dialogs.sh). The progress window and the conflict question are the
+// engine's own, shown by its code; the others are filled here as the engine fills them:
 //   framework_gallery.exe <228|230|231|283|284|350|351|message|restart> <rect file> [package folder]
 // The framework is loaded from the package folder when one is given, else from beside the program.
 // Once the window has painted, its screen rectangle ("x y width height") is written to the rect
@@ -13,8 +14,11 @@
 
 #include <initializer_list>
 
+#include "product/product.h"
+#include "ui/conflict_dialog.h"
 #include "ui/framework.h"
 #include "ui/framework_abi.h"
+#include "ui/progress_window.h"
 
 namespace {
 
@@ -63,7 +67,7 @@ void MoveUp(HWND dialog, int id, int distance) {
 // The component dialog with three components, the third one unavailable, laid out as the engine
 // does: unused boxes hidden, the rest of the dialog moved up to close the gap.
 void FillComponents(HWND dialog) {
-    const wchar_t* names[] = {L"Tarnel Antivirus", L"Tarnel Personal Firewall", L"Tarnel Anti-Spam"};
+    const wchar_t* names[] = {L"Tarnel Nimbo Antivirus", L"Tarnel Personal Firewall", L"Tarnel Anti-Spam"};
     Style(dialog, 1650, kTextStyleNormal);
     for (int id = 1652; id <= 1659; ++id) {
         ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
@@ -106,11 +110,6 @@ void Fill(HWND dialog, int id) {
             Style(dialog, 1293, kTextStyleNormal);
             SetDlgItemTextW(dialog, 1292, L"C:\\Program Files\\Tarnel\\Internet Security Suite");
             break;
-        case kDialogProgress:
-            SendDlgItemMessageW(dialog, 1316, PBM_SETRANGE, 0, MAKELPARAM(1, 8));
-            SendDlgItemMessageW(dialog, 1316, PBM_SETPOS, 4, 0);
-            SetDlgItemTextW(dialog, 1144, L"Installing Tarnel Antivirus...");
-            break;
         case kDialogWinsockNotice: {
             wchar_t format[512];
             Sample(25050, format, 512,
@@ -131,19 +130,6 @@ void Fill(HWND dialog, int id) {
         case kDialogComponents:
             FillComponents(dialog);
             break;
-        case kDialogConflict: {
-            SetDlgItemTextW(dialog, 1455, L"Other Vendor AntiVirus 2004");
-            Style(dialog, 1455, kTextStyleEmphasis);
-            wchar_t format[256];
-            Sample(25051, format, 256,
-                   L"The program above cannot be used together with %s and must be removed first.");
-            wsprintfW(text, format, L"Tarnel Antivirus");
-            SetDlgItemTextW(dialog, 1091, text);
-            for (int item : {1087, 1088, 1089, 1091}) {
-                Style(dialog, item, kTextStyleNormal);
-            }
-            break;
-        }
         default:
             break;
     }
@@ -198,6 +184,10 @@ DWORD WINAPI Photographer(LPVOID) {
         return 1;
     }
     Sleep(1500);  // painted
+    // Without a window manager nothing ever gets the input focus; a person would see the dialog
+    // active, in front of them.
+    SendMessageW(window, WM_NCACTIVATE, TRUE, 0);
+    Sleep(300);
     RECT rect;
     GetWindowRect(window, &rect);
     char line[64];
@@ -242,6 +232,20 @@ int wmain(int argc, wchar_t** argv) {
             kSuite, MB_OK | MB_ICONERROR, 0);
     } else if (lstrcmpW(argv[1], L"restart") == 0) {
         result = Framework::Get().ShowMessageId(0, nullptr, 24007, 20058, 0, 0) < 0 ? 4 : 0;
+    } else if (lstrcmpW(argv[1], L"351") == 0) {
+        AskConflictRemoval(nullptr, L"Other Vendor AntiVirus 2004", L"Tarnel Nimbo Antivirus");
+    } else if (lstrcmpW(argv[1], L"231") == 0) {
+        // A suite of three components, the suite shell done and the antivirus component begun.
+        ProgressWindow& progress = ProgressWindow::Get();
+        progress.Begin(nullptr, 3 + 5);
+        ShowProductProgress(24000, kSuite);
+        ShowProductProgress(24000, L"Tarnel Anti-Spam");
+        ShowProductProgress(24000, L"Tarnel Nimbo Antivirus");
+        result = progress.dialog == nullptr ? 5 : 0;
+        if (photographer != nullptr) {
+            WaitForSingleObject(photographer, 40000);
+        }
+        progress.End();
     } else {
         int id = _wtoi(argv[1]);
         shown = Framework::Get().CreateDialog(0, id, nullptr, GalleryProc, id, 10);

@@ -4,7 +4,7 @@
 # BIN_DIR is a win64 build's bin folder (framework_gallery.exe and the companion libraries);
 # PACKAGE_DIR, when given, is another folder to take the framework and its libraries from.
 # Needs Xvfb and ImageMagick's import. Runs in a scratch copy of the build's Wine template with a
-# real display driver, removed afterwards.
+# real display driver, removed afterwards. OV_RENDER_ONLY="228 restart" takes only those.
 set -eu
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/../wine/prefix.sh"
@@ -28,6 +28,11 @@ export WINEPREFIX=$prefix
 "$WINE64" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
 "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 "$WINESERVER" -w
+# Wine's own fonts (Tahoma for the dialogs, Marlett for the caption buttons), which this Wine does
+# not find in its data folder by itself.
+for font in /usr/share/wine/fonts/*.ttf; do
+  if [ -f "$font" ]; then cp "$font" "$prefix/drive_c/windows/Fonts/"; fi
+done
 
 display=:${OV_XVFB_DISPLAY:-97}
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
@@ -43,7 +48,7 @@ sleep 1
 "$WINESERVER" -p
 
 status=0
-for what in 228 230 231 283 284 350 351 message restart; do
+for what in ${OV_RENDER_ONLY:-228 230 231 283 284 350 351 message restart}; do
   rect=$scratch/$what.rect
   "$WINE64" "$bin/framework_gallery.exe" "$what" "Z:${rect//\//\\}" "${package[@]}" &
   gallery=$!
