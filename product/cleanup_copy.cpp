@@ -11,6 +11,11 @@ namespace {
 
 const wchar_t kCleanupValue[] = L"Kestra_cleanup";
 
+// Blanks and quotes around the path in the RunOnce value.
+bool IsBlankOrQuote(wchar_t ch) {
+    return ch != L'\0' && FindFirstChar(ch, L" \t\r\n\"") != nullptr;
+}
+
 // True when the RunOnce value names a copy that still exists. The value is "\"path\" /cleanup":
 // everything from the first slash on goes, then blanks and quotes at either end.
 bool CleanupCopyScheduled() {
@@ -23,15 +28,14 @@ bool CleanupCopyScheduled() {
     if (slash != nullptr) {
         *slash = L'\0';
     }
-    size_t before = 0;
-    do {
-        before = TextLength(command);
-        TrimLeadingSpaces(command);
-        TrimTrailingSpaces(command);
-        TrimLeadingChar(command, L'"');
-        TrimTrailingChar(command, L'"');
-    } while (TextLength(command) != before);
-    return command[0] != L'\0' && FileExists(command);
+    wchar_t* path = command;
+    while (IsBlankOrQuote(*path)) {
+        ++path;
+    }
+    for (size_t length = TextLength(path); length > 0 && IsBlankOrQuote(path[length - 1]); --length) {
+        path[length - 1] = L'\0';
+    }
+    return path[0] != L'\0' && FileExists(path);
 }
 
 // Copies the running program to the first free "ovcu_NNN.exe" of the temporary folder and has

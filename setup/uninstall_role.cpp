@@ -13,8 +13,19 @@
 
 namespace {
 
-const size_t kDetailChars = 512;
 const size_t kQuestionChars = 384;
+
+// A product's removal steps, each only after the one before succeeded.
+int Remove(Product* product) {
+    int code = product->BeginUninstall();
+    if (code == 0) {
+        code = product->Uninstall();
+    }
+    if (code == 0) {
+        code = product->CompleteUninstall();
+    }
+    return code;
+}
 
 bool VersionIsZero(Product* product) {
     wchar_t version[kPathChars];
@@ -25,8 +36,6 @@ bool VersionIsZero(Product* product) {
 
 int SetupUninstall::Initialize() {
     Logger::Get().Message(25547, nullptr);
-    ProductMain& shell = ProductMain::Get();
-    wchar_t detail[kDetailChars] = {};
     if (result == 0) {
         int code = LoadRoleFramework();
         BuildProductList();
@@ -39,41 +48,17 @@ int SetupUninstall::Initialize() {
             }
         }
         // The suite's uninstaller with no component left still has the shell to remove.
+        ProductMain& shell = ProductMain::Get();
         if (installedCount == 0 && !(shell.shellNeeded && shell.IsInstalled(0))) {
             Logger::Get().Message(25039, nullptr);
             if (code == 0) {
                 code = ErrorNothingInstalled;
             }
         }
-        int shellCode = shell.CheckAll(detail, kDetailChars);
-        if (code == 0) {
-            code = shellCode;
-        } else {
-            detail[0] = L'\0';
-        }
-        if (code != 0) {
-            ReportError(code, detail, shell.GetDisplayName(), -1);
-        }
+        CheckShell(*this, code);
     }
     if (result == 0) {
-        selectedCount = 0;
-        for (int i = 0; i < products.count() && result == 0; ++i) {
-            Product* product = products[i];
-            if (!product->active) {
-                continue;
-            }
-            int code = product->CheckAll(detail, kDetailChars);
-            if (code != 0) {
-                // With several components one failing its checks is only a warning.
-                ReportError(code, detail, product->GetDisplayName(), installedCount == 1 ? 1 : 2);
-            } else {
-                ++selectedCount;
-                product->accepted = 1;
-            }
-        }
-        if (installedCount > 1 && selectedCount == 0) {
-            ReportError(ErrorNoProductRemovable, nullptr, nullptr, -1);
-        }
+        CheckActiveProducts(*this, installedCount, ErrorNoProductRemovable);
     }
     return result;
 }
@@ -131,13 +116,7 @@ int SetupUninstall::Execute() {
                 }
                 continue;
             }
-            int code = product->BeginUninstall();
-            if (code == 0) {
-                code = product->Uninstall();
-            }
-            if (code == 0) {
-                code = product->CompleteUninstall();
-            }
+            int code = Remove(product);
             if (code == 0) {
                 ++succeededCount;
             } else {
@@ -157,13 +136,7 @@ int SetupUninstall::Execute() {
         if (result == 0 && installedCount == 0) {
             ProductMain& shell = ProductMain::Get();
             shell.SetShellNeeded(1);
-            int code = shell.BeginUninstall();
-            if (code == 0) {
-                code = shell.Uninstall();
-            }
-            if (code == 0) {
-                code = shell.CompleteUninstall();
-            }
+            int code = Remove(&shell);
             if (code != 0) {
                 ReportError(code, nullptr, shell.GetDisplayName(), -1);
             }

@@ -279,7 +279,8 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM parameter) {
 BOOL CALLBACK CollectText(HWND child, LPARAM parameter) {
     wchar_t className[32] = {};
     GetClassNameW(child, className, 32);
-    if (lstrcmpiW(className, L"Static") == 0) {
+    // The system's static texts (message boxes) and the framework's text items (its dialogs).
+    if (lstrcmpiW(className, L"Static") == 0 || lstrcmpiW(className, L"KestraText") == 0) {
         wchar_t text[1024] = {};
         GetWindowTextW(child, text, 1024);
         auto* joined = reinterpret_cast<std::wstring*>(parameter);

@@ -41,7 +41,7 @@ class Child {
     explicit Child(const std::wstring& commandLine);
     ~Child();
     // Waits for a dialog of the program that has button `button` (IDYES, IDNO, ...), presses it and
-    // gives the dialog's texts joined by "\n"; "" when none came within the time.
+    // gives the dialog's texts joined by "\n" ("" when none came within the time).
     std::wstring Answer(int button, DWORD timeoutMs = 30000);
     // The exit code, -1 when it did not end within the time.
     int Wait(DWORD timeoutMs = 120000);

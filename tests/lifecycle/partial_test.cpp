@@ -180,7 +180,13 @@ TEST_F(PartialUninstall, TheSuiteTakesTheRemainsOfAComponentRemovedByItsOwnUnins
     ASSERT_FALSE(ovtest::GetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Zember", L"ReleaseVersion", &version));
     ASSERT_NE(L"", UninstallCommand(L"Tarnel Suite Personal\\as"));
 
-    EXPECT_EQ(0, ovtest::RunProcess(UninstallCommand(L"Tarnel Suite Personal") + L" /Silent", 120000));
+    // The suite's uninstaller offers its components to choose from, then asks to restart.
+    Child uninstall(UninstallCommand(L"Tarnel Suite Personal"));
+    std::wstring choice = uninstall.Answer(IDOK);
+    EXPECT_NE(std::wstring::npos, choice.find(L"Select the components you want to remove"))
+        << ovtest::Narrow(choice);
+    EXPECT_NE(L"", uninstall.Answer(IDNO));
+    EXPECT_EQ(0, uninstall.Wait());
     EXPECT_EQ(std::string::npos, LastLogRun().find("z-update.exe\" /u_silent")) << "not removed twice";
     EXPECT_FALSE(KeyExists(std::wstring(kSuiteEntry) + L"\\as"));
     EXPECT_FALSE(KeyExists(kSuiteEntry)) << "with its remains gone nothing keeps the shell";
