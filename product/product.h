@@ -121,6 +121,11 @@ class Product {
     int CreateStartMenuFolder(wchar_t* buffer, size_t chars);
     int RemoveProgramGroups(int allUsers);
     int RemoveLeftovers();
+    // The end of an uninstall of an active product: its groups, settings and registrations go,
+    // one cleanup copy of the running program is scheduled for the next logon (RunOnce
+    // "Kestra_cleanup"; none when a scheduled copy still exists), then its support and shared
+    // files. Failures are silent: always 0.
+    int CompleteUninstall();
 
     // The running programs of the suite shell / the antivirus component, asked to end.
     int StopSuitePrograms();

@@ -34,8 +34,6 @@ void ChooseProgramGroup() {
 
 int SetupInstall::Initialize() {
     Logger::Get().Message(25546, nullptr);
-    ProductMain& shell = ProductMain::Get();
-    wchar_t detail[kDetailChars] = {};
     if (result == 0) {
         int code = 0;
         comResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -54,35 +52,10 @@ int SetupInstall::Initialize() {
                 code = ErrorNoProductAvailable;
             }
         }
-        int shellCode = shell.CheckAll(detail, kDetailChars);
-        if (code == 0) {
-            code = shellCode;
-        } else {
-            detail[0] = L'\0';
-        }
-        if (code != 0) {
-            ReportError(code, detail, shell.GetDisplayName(), -1);
-        }
+        CheckShell(*this, code);
     }
     if (result == 0) {
-        selectedCount = 0;
-        for (int i = 0; i < products.count() && result == 0; ++i) {
-            Product* product = products[i];
-            if (!product->active) {
-                continue;
-            }
-            int code = product->CheckAll(detail, kDetailChars);
-            if (code != 0) {
-                // With several components one failing its checks is only a warning.
-                ReportError(code, detail, product->GetDisplayName(), availableCount == 1 ? 1 : 2);
-            } else {
-                ++selectedCount;
-                product->accepted = 1;
-            }
-        }
-        if (availableCount > 1 && selectedCount == 0) {
-            ReportError(ErrorNoProductAccepted, nullptr, nullptr, -1);
-        }
+        CheckActiveProducts(*this, availableCount, ErrorNoProductAccepted);
     }
     return result;
 }

@@ -1,12 +1,16 @@
-// The roles' phases as far as the product model stands: libraries, COM, the result and the
-// restart question. The products and their work join through BuildProductList.
+// What the roles share beyond the base class.
 #include "setup/roles.h"
 
-#include <objbase.h>
-
+#include "components/product_main.h"
 #include "log/logger.h"
 #include "product/product.h"
 #include "ui/framework.h"
+
+namespace {
+
+const size_t kDetailChars = 512;
+
+}  // namespace
 
 int LoadRoleFramework() {
     int code = Framework::Get().Load();
@@ -16,57 +20,38 @@ int LoadRoleFramework() {
     return code;
 }
 
-// ---- uninstall -------------------------------------------------------------------------
+void CheckShell(Setup& role, int code) {
+    ProductMain& shell = ProductMain::Get();
+    wchar_t detail[kDetailChars] = {};
+    int shellCode = shell.CheckAll(detail, kDetailChars);
+    if (code == 0) {
+        code = shellCode;
+    } else {
+        detail[0] = L'\0';
+    }
+    if (code != 0) {
+        role.ReportError(code, detail, shell.GetDisplayName(), -1);
+    }
+}
 
-int SetupUninstall::Initialize() {
-    Logger::Get().Message(25547, nullptr);
-    if (result == 0) {
-        int code = LoadRoleFramework();
-        BuildProductList();
-        installedCount = 0;
-        if (installedCount == 0) {
-            Logger::Get().Message(25039, nullptr);
-            if (code == 0) {
-                code = ErrorNothingInstalled;
-            }
+void CheckActiveProducts(Setup& role, int count, int noneAccepted) {
+    role.selectedCount = 0;
+    for (int i = 0; i < role.products.count() && role.result == 0; ++i) {
+        Product* product = role.products[i];
+        if (!product->active) {
+            continue;
         }
+        wchar_t detail[kDetailChars];
+        int code = product->CheckAll(detail, kDetailChars);
         if (code != 0) {
-            ReportError(code, L"", nullptr, -1);
+            // With several components one failing its checks is only a warning.
+            role.ReportError(code, detail, product->GetDisplayName(), count == 1 ? 1 : 2);
+        } else {
+            ++role.selectedCount;
+            product->accepted = 1;
         }
     }
-    return result;
-}
-
-int SetupUninstall::AskUser() {
-    return result;
-}
-
-int SetupUninstall::Execute() {
-    activeCount = succeededCount = failedCount = 0;
-    return result;
-}
-
-int SetupUninstall::Finish() {
-    DeleteProducts(&products);
-    if (result == 0) {
-        AskRestart(24008);
+    if (count > 1 && role.selectedCount == 0) {
+        role.ReportError(noneAccepted, nullptr, nullptr, -1);
     }
-    Framework::Get().Unload();
-    return result;
-}
-
-// ---- cleanup and trust list --------------------------------------------------------------
-
-int SetupCleanup::Initialize() {
-    BuildProductList();
-    return result;
-}
-
-int SetupCleanup::Execute() {
-    return result;
-}
-
-int SetupCleanup::Finish() {
-    DeleteProducts(&products);
-    return result;
 }

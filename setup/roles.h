@@ -53,5 +53,14 @@ class SetupTrustList : public Setup {
 // Loads the framework for a role's run; its failure code, logged as 25006 (0 when ready).
 int LoadRoleFramework();
 
+// The suite shell's checks, after the role's own first failure `code` (0: none): the first failure
+// of either is reported as an error with the shell's name (and the shell's text when it is the
+// shell's).
+void CheckShell(Setup& role, int code);
+// CheckAll of each active product of the role, until the run has a result: a product that passes is
+// accepted and counted in selectedCount; a failure is an error when `count` (the products that
+// could be chosen) is 1, else a warning. Of several, none accepted is the error `noneAccepted`.
+void CheckActiveProducts(Setup& role, int count, int noneAccepted);
+
 // Deletes the role's products in list order (all but the suite shell) and forgets them.
 void DeleteProducts(ProductList* products);

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# The main job: builds both targets, assembles the sample suite package and installs it
-# unattended into a fresh Windows environment of its own (a Wine prefix in build/run/prefix),
-# then prints what the install left: exit code, log, Add/Remove Programs entries, start-menu
-# entries and installed files.
-#   tools/run.sh                 unattended ("/Silent"), no screen needed
-#   tools/run.sh --interactive   the same install with its dialogs on a virtual screen (Xvfb);
+# The main job: builds both targets, assembles the sample suite package and takes the suite through
+# its whole life in a fresh Windows environment of its own (a Wine prefix in build/run/prefix):
+#   1. install      the package's ovsetup.exe, unattended ("/Silent"): what it left is shown
+#   2. uninstall    the suite's own uninstall command from Add/Remove Programs, unattended: the
+#                   cleanup copy it left in the temporary folder and the RunOnce value naming it
+#   3. restart      Windows restarts ("wineboot -r"); at the logon the cleanup copy runs once
+#   4. cleanup      what the cleanup removed; the copy itself waits for the next restart
+#   5. restart      the copy is deleted
+#   6. summary      each place the suite used, checked: nothing of the suite is left
+#   tools/run.sh                 all unattended, no screen needed
+#   tools/run.sh --interactive   the install with its dialogs on a virtual screen (Xvfb);
 #                                OV_SCREENSHOTS=DIR saves a picture of the screen every second
-# The prefix stays afterwards for a look around: WINEPREFIX=build/run/prefix wine64 regedit ...
+# The exit code is 0 when every step succeeded and nothing of the suite is left. The prefix stays
+# afterwards for a look around: WINEPREFIX=build/run/prefix wine64 regedit ...
 set -eu
 cd "$(dirname "$0")/.."
 interactive=0
@@ -22,7 +28,42 @@ ov_copy_template "$root" "$run/prefix"
 export WINEPREFIX=$run/prefix
 package=$PWD/build/win64/packages/suite
 destination='C:\Program Files\Tarnel\Internet Security Suite'
+drive=$run/prefix/drive_c
+log=$drive/ovkestralog.txt
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+runonce_key='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+failed=0
 
+# The data of a registry value, empty when it is not there.
+reg_value() {
+  "$WINE64" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+# The log's lines written since byte offset $1 (ANSI in the file).
+show_log_since() {
+  tail -c +"$(($1 + 1))" "$log" 2>/dev/null | iconv -f WINDOWS-1252 -t UTF-8 | tr -d '\r' || echo "(no log)"
+}
+log_size() { stat -c %s "$log" 2>/dev/null || echo 0; }
+# Each place of the suite as "name<TAB>what is there", nothing when the place is clean.
+suite_traces() {
+  "$WINE64" uninstaller --list 2>/dev/null | tr -d '\r' | grep -i 'tarnel\|^OV ' |
+    sed 's/|||/  /; s/^/Add\/Remove Programs\t/' || true
+  (cd "$drive" && find ProgramData/Microsoft/Windows/"Start Menu"/Programs \
+    users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs -path '*Tarnel*' 2>/dev/null |
+    sort | sed 's/^/start menu\t/') || true
+  "$WINE64" reg query 'HKLM\Software\Orvane' >/dev/null 2>&1 &&
+    printf 'settings\tHKLM\\Software\\Orvane\n'
+  v=$(reg_value "$run_key" OvKestraDT); [ -z "$v" ] || printf 'Run value OvKestraDT\t%s\n' "$v"
+  v=$(reg_value "$runonce_key" Kestra_cleanup); [ -z "$v" ] || printf 'RunOnce value Kestra_cleanup\t%s\n' "$v"
+  (cd "$drive" && find "Program Files/Tarnel" 2>/dev/null | sort | sed 's/^/installed files\t/') || true
+  (cd "$drive" && ls -d users/*/Temp/ovcu_* 2>/dev/null | sed 's/^/cleanup copies\t/') || true
+}
+restart() {
+  "$WINE64" wineboot -r >/dev/null 2>&1 || { echo "(restart failed)"; failed=1; }
+}
+
+echo "== 1. install"
 if [ $interactive = 1 ]; then
   OV_WITH_XVFB=1 tools/ensure-tools.sh
   # Draw for real, and let Wine paint the window frames itself (there is no window manager).
@@ -40,6 +81,9 @@ if [ $interactive = 1 ]; then
     wait $pid' _ "$WINE64" "$package" "$shots"
   code=$?
   set -e
+  # The rest of the life runs unattended, without a screen.
+  "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  "$WINESERVER" -w
 else
   "$WINESERVER" -p
   set +e
@@ -47,23 +91,69 @@ else
   code=$?
   set -e
 fi
-"$WINESERVER" -w 2>/dev/null &
-sleep 1
+"$WINESERVER" -p 2>/dev/null || true
+echo "exit code: $code"
+[ "$code" = 0 ] || failed=1
+echo
+echo "-- log (C:\\ovkestralog.txt)"
+show_log_since 0
+echo
+echo "-- what the suite installed"
+suite_traces | sed 's/\t/: /'
 
-drive=$run/prefix/drive_c
-echo "== exit code: $code"
 echo
-echo "== log (C:\\ovkestralog.txt)"
-iconv -f WINDOWS-1252 -t UTF-8 "$drive/ovkestralog.txt" 2>/dev/null | tr -d '\r' || echo "(no log)"
+echo "== 2. uninstall (the suite's entry in Add/Remove Programs, unattended)"
+command=$(reg_value "$uninstall_key\\Tarnel Suite Personal" UninstallString)
+echo "registered command: ${command:-(none)}"
+uninstaller=$(printf '%s' "$command" | sed -n 's/^"\([^"]*\)".*/\1/p')
+offset=$(log_size)
+if [ -n "$uninstaller" ]; then
+  set +e
+  "$WINE64" "$uninstaller" /u /Silent
+  code=$?
+  set -e
+else
+  code=1
+fi
+echo "exit code: $code"
+[ "$code" = 0 ] || failed=1
 echo
-echo "== Add/Remove Programs"
-"$WINE64" uninstaller --list 2>/dev/null | tr -d '\r' | sed 's/|||/  /' || true
+echo "-- log"
+show_log_since "$offset"
 echo
-echo "== start menu"
-(cd "$drive" && find ProgramData/Microsoft/Windows/"Start Menu"/Programs users/*/AppData/Roaming/Microsoft/Windows/"Start Menu"/Programs \
-  -path '*Tarnel*' 2>/dev/null | sort) || true
+echo "-- left for the cleanup at the next logon"
+suite_traces | sed 's/\t/: /'
+
 echo
-echo "== files installed"
-(cd "$drive" && find "Program Files/Tarnel" -type f 2>/dev/null | sort) || true
+echo "== 3. restart (wineboot -r): the cleanup copy runs once"
+offset=$(log_size)
+restart
+echo
+echo "== 4. cleanup"
+echo "-- log"
+show_log_since "$offset"
+echo
+echo "-- left after the cleanup"
+suite_traces | sed 's/\t/: /'
+
+echo
+echo "== 5. restart (wineboot -r): the copy goes"
+restart
+
+echo
+echo "== 6. summary: what the machine holds of the suite"
+traces=$(suite_traces)
+for place in "Add/Remove Programs" "start menu" "settings" "Run value OvKestraDT" \
+  "RunOnce value Kestra_cleanup" "installed files" "cleanup copies"; do
+  found=$(printf '%s\n' "$traces" | grep -c "^$place	" || true)
+  if [ "$found" = 0 ]; then printf '%-30s nothing\n' "$place:"; else printf '%-30s %s left\n' "$place:" "$found"; fi
+done
+if [ -z "$traces" ]; then
+  echo "=> nothing of the suite is left"
+else
+  echo "=> left behind:"
+  printf '%s\n' "$traces" | sed 's/\t/: /; s/^/   /'
+  failed=1
+fi
 "$WINESERVER" -k 2>/dev/null || true
-exit $code
+exit $failed

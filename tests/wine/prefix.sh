@@ -7,8 +7,10 @@
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 export WINEDEBUG=${WINEDEBUG:--all}
-# Keep Wine from offering to install Mono or Gecko into a new prefix.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Keep Wine from offering to install Mono or Gecko into a new prefix, and from mirroring the
+# start-menu shortcuts the suite makes into the desktop menus of the user running the tests
+# (outside every prefix).
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 
 # ov_make_template ROOT: builds ROOT/template once; safe to call concurrently.
 ov_make_template() {
