@@ -66,6 +66,10 @@ restart() {
 echo "== 1. install"
 if [ $interactive = 1 ]; then
   OV_WITH_XVFB=1 tools/ensure-tools.sh
+  # Wine's own fonts (Tahoma, Marlett), which this Wine does not find by itself.
+  for font in /usr/share/wine/fonts/*.ttf; do
+    if [ -f "$font" ]; then cp "$font" "$drive/windows/Fonts/"; fi
+  done
   # Draw for real, and let Wine paint the window frames itself (there is no window manager).
   "$WINE64" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
   "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
