@@ -319,7 +319,7 @@ int CreateComponentShortcuts(Product& product, const ShortcutSpec* rows, int cou
     return ok ? 0 : ErrorShortcuts;
 }
 
-int CopyComponentSupportFiles(Product& product, const wchar_t* helpFile, bool helpInInstallFolder,
+int CopyComponentSupportFiles(Product& product, const wchar_t* helpFile, const wchar_t* helpFolder,
                               bool unicodeLayer, wchar_t* failures, size_t chars) {
     if (!product.active) {
         return 0;
@@ -328,28 +328,38 @@ int CopyComponentSupportFiles(Product& product, const wchar_t* helpFile, bool he
     TextClear(failures, chars);
     wchar_t record[kPathChars] = {};
     wchar_t files[kPathChars];
-    wchar_t installFolder[kPathChars];
     wchar_t shellSource[kPathChars];
     wchar_t ownSource[kPathChars];
     product.GetInstalledFilesPath(files, kPathChars, nullptr);
     ProductMain::Get().GetSourcePath(shellSource, kPathChars, nullptr);
     product.GetSourcePath(ownSource, kPathChars, nullptr);
     if (unicodeLayer && IsWindows9x()) {
-        // A layer already in place from an earlier install serves as well.
-        wchar_t existing[kPathChars];
-        if (!CopyFileChecked(shellSource, files, L"unicows.dll", nullptr, record) &&
-            AppendPath(existing, kPathChars, files, L"unicows.dll") && FileExists(existing)) {
-            TextClear(record, kPathChars);
-        }
+        CopyUnicodeLayer(shellSource, files, record);
     }
     CopyFileChecked(shellSource, files, KESTRA_FRAMEWORK_LIBRARY, L"ovavfrm.dll", record);
     CopyFileChecked(shellSource, files, KESTRA_STRING_LIBRARY, L"ovavres.dll", record);
-    if (helpInInstallFolder) {
-        product.GetInstalledPath(installFolder, kPathChars, nullptr);
-    }
-    CopyFileChecked(ownSource, helpInInstallFolder ? installFolder : files, helpFile, nullptr, record);
+    CopyFileChecked(ownSource, helpFolder != nullptr ? helpFolder : files, helpFile, nullptr, record);
     TextCopyCut(failures, chars, record);
     return record[0] != L'\0' ? ErrorSupportFiles : 0;
+}
+
+void CopyUnicodeLayer(const wchar_t* source, const wchar_t* folder, wchar_t* record) {
+    wchar_t failed[kPathChars] = {};
+    wchar_t existing[kPathChars];
+    // A layer already in place from an earlier install serves as well.
+    if (!CopyFileChecked(source, folder, L"unicows.dll", nullptr, failed) &&
+        !(AppendPath(existing, kPathChars, folder, L"unicows.dll") && FileExists(existing)) &&
+        record[0] == L'\0') {
+        TextCopy(record, kPathChars, failed);
+    }
+}
+
+void CopyUnicodeLayerForSetup(const Product& product) {
+    if (IsWindows9x()) {
+        wchar_t shellSource[kPathChars];
+        ProductMain::Get().GetSourcePath(shellSource, kPathChars, nullptr);
+        CopyFileChecked(shellSource, product.installDirectory, L"unicows.dll", nullptr, nullptr);
+    }
 }
 
 int WriteProgramGroupSetting(const Product& product, const wchar_t* key) {

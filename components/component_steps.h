@@ -126,11 +126,18 @@ int CreateComponentShortcuts(Product& product, const ShortcutSpec* rows, int cou
 
 // For an active product: "kestrafrm.dll" and "kestrares.dll" from the shell's source folder into the
 // files folder as "ovavfrm.dll" and "ovavres.dll", and `helpFile` from the component's own source
-// folder into the files folder, or into the installation folder when `helpInInstallFolder`. With
-// `unicodeLayer`, on the 9x family, "unicows.dll" first (forgiven when one is there already).
-// 9028 with the first failing file name in `failures`.
-int CopyComponentSupportFiles(Product& product, const wchar_t* helpFile, bool helpInInstallFolder,
+// folder into `helpFolder` (null: the files folder). With `unicodeLayer`, on the 9x family,
+// "unicows.dll" first (forgiven when one is there already). 9028 with the first failing file name
+// in `failures`.
+int CopyComponentSupportFiles(Product& product, const wchar_t* helpFile, const wchar_t* helpFolder,
                               bool unicodeLayer, wchar_t* failures, size_t chars);
+
+// "unicows.dll" from `source` into `folder`; a layer already there from an earlier install serves
+// as well. A failure goes into `record` (kPathChars) when it holds none yet.
+void CopyUnicodeLayer(const wchar_t* source, const wchar_t* folder, wchar_t* record);
+// On the 9x family: "unicows.dll" from the shell's source folder into the product's installation
+// folder, where its own setup program looks for it (a failure is only recorded in the log).
+void CopyUnicodeLayerForSetup(const Product& product);
 
 // For an active product: logs 25533 and writes programGroup (when not empty) as "ProgramGroup" of
 // HKLM `key`; a failed write is not reported. Always 0.

@@ -195,7 +195,10 @@ int ProductAS::WriteSettings() {
 }
 
 int ProductAS::CopySupportFiles(wchar_t* failures, size_t chars) {
-    return CopyComponentSupportFiles(*this, kHelpFile, true, false, failures, chars);
+    // The help lies in the installation folder, beside the product's release folders.
+    wchar_t folder[kPathChars];
+    GetInstalledPath(folder, kPathChars, nullptr);
+    return CopyComponentSupportFiles(*this, kHelpFile, folder, false, failures, chars);
 }
 
 // ---- uninstall ---------------------------------------------------------------------------------

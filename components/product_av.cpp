@@ -434,31 +434,7 @@ int ProductAV::CheckDirectoryPermissions(wchar_t* buffer, size_t chars) {
 }
 
 int ProductAV::CheckPrerequisites(wchar_t* buffer, size_t chars) {
-    TextClear(buffer, chars);
-    if (!available) {
-        return 0;
-    }
-    Logger::Get().Message(25531, nullptr);
-    int result = 0;
-    // Taken from the system folder by its full path: a file of that name beside the package must
-    // not answer for the system's.
-    wchar_t library[kPathChars];
-    if (!GetWinSysDir(library, kPathChars) || !AppendPath(library, kPathChars, library, L"WININET.DLL") ||
-        CheckFileVersion(library, 5, 0) != 0) {
-        TextCopy(buffer, chars, L"WININET.DLL");
-        result = ErrorPrerequisite;
-    }
-    wchar_t text[kPathChars];
-    int code = CheckWinsock(2, 2, text, kPathChars);
-    if (code != 0) {
-        if (result == 0) {
-            result = code;
-        }
-        if (buffer != nullptr && chars > 0 && buffer[0] == L'\0') {
-            TextCopyCut(buffer, chars, text);
-        }
-    }
-    return result;
+    return CheckInternetLibraries(*this, kClassName, buffer, chars);
 }
 
 int ProductAV::CheckOtherSessions(wchar_t* buffer, size_t chars) {
@@ -470,11 +446,7 @@ int ProductAV::BeginInstall(wchar_t*, size_t) {
         return 0;
     }
     CommonBeginInstall();
-    if (IsWindows9x()) {
-        wchar_t shellSource[kPathChars];
-        ProductMain::Get().GetSourcePath(shellSource, kPathChars, nullptr);
-        CopyFileChecked(shellSource, installDirectory, L"unicows.dll", nullptr, nullptr);
-    }
+    CopyUnicodeLayerForSetup(*this);
     return StopAntivirusPrograms();
 }
 

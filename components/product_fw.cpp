@@ -460,37 +460,16 @@ int ProductFW::WriteSettings() {
 }
 
 int ProductFW::CopySupportFiles(wchar_t* failures, size_t chars) {
-    if (!active) {
-        return 0;
-    }
-    Logger::Get().Message(25536, nullptr);
-    TextClear(failures, chars);
-    wchar_t record[kPathChars] = {};
+    // The help goes into the engine's help folder, named after the destination.
     wchar_t files[kPathChars];
-    wchar_t shellSource[kPathChars];
-    wchar_t ownSource[kPathChars];
-    GetInstalledFilesPath(files, kPathChars, nullptr);
-    ProductMain::Get().GetSourcePath(shellSource, kPathChars, nullptr);
-    GetSourcePath(ownSource, kPathChars, nullptr);
-    if (IsWindows9x()) {
-        // A layer already in place from an earlier install serves as well.
-        wchar_t existing[kPathChars];
-        if (!CopyFileChecked(shellSource, files, L"unicows.dll", nullptr, record) &&
-            AppendPath(existing, kPathChars, files, L"unicows.dll") && FileExists(existing)) {
-            TextClear(record, kPathChars);
-        }
-    }
-    CopyFileChecked(shellSource, files, KESTRA_FRAMEWORK_LIBRARY, L"ovavfrm.dll", record);
-    CopyFileChecked(shellSource, files, KESTRA_STRING_LIBRARY, L"ovavres.dll", record);
     wchar_t name[kHelpNameChars];
     wchar_t help[kPathChars];
+    GetInstalledFilesPath(files, kPathChars, nullptr);
     HelpFolderName(SetupOptions::Get().destinationText(), name, kHelpNameChars);
     if (!AppendPath(help, kPathChars, files, name)) {
         TextClear(help, kPathChars);
     }
-    CopyFileChecked(ownSource, help, L"kestrafw.chm", nullptr, record);
-    TextCopyCut(failures, chars, record);
-    return record[0] != L'\0' ? ErrorSupportFiles : 0;
+    return CopyComponentSupportFiles(*this, L"kestrafw.chm", help, true, failures, chars);
 }
 
 int ProductFW::BeginUninstall() {

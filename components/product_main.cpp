@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "components/component_steps.h"
 #include "host/files.h"
 #include "host/paths.h"
 #include "host/registry.h"
@@ -359,14 +360,7 @@ int ProductMain::CopySupportFiles(wchar_t* failures, size_t chars) {
         CopyFileChecked(root, files, name, nullptr, record);
     }
     if (IsWindows9x()) {
-        // A layer already in place from an earlier install serves as well.
-        wchar_t layer[kPathChars] = {};
-        wchar_t existing[kPathChars];
-        if (!CopyFileChecked(root, files, L"unicows.dll", nullptr, layer) &&
-            !(AppendPath(existing, kPathChars, files, L"unicows.dll") && FileExists(existing)) &&
-            record[0] == L'\0') {
-            TextCopy(record, kPathChars, layer);
-        }
+        CopyUnicodeLayer(root, files, record);
     }
     for (const wchar_t* name : kShellFiles) {
         CopyFileChecked(sc, files, name, nullptr, record);

@@ -232,11 +232,7 @@ int ProductPM::BeginInstall(wchar_t*, size_t) {
         return 0;
     }
     CommonBeginInstall();
-    if (IsWindows9x()) {
-        wchar_t shellSource[kPathChars];
-        ProductMain::Get().GetSourcePath(shellSource, kPathChars, nullptr);
-        CopyFileChecked(shellSource, installDirectory, L"unicows.dll", nullptr, nullptr);
-    }
+    CopyUnicodeLayerForSetup(*this);
     // The product's own installer upgrades what Windows Installer registered, as it registered it.
     if (TextCompareNoCase(previousVersion, L"0") != 0) {
         RestoreRegistration();
@@ -316,7 +312,7 @@ int ProductPM::WriteSettings() {
 }
 
 int ProductPM::CopySupportFiles(wchar_t* failures, size_t chars) {
-    return CopyComponentSupportFiles(*this, kHelpFile, false, true, failures, chars);
+    return CopyComponentSupportFiles(*this, kHelpFile, nullptr, true, failures, chars);
 }
 
 // ---- uninstall ---------------------------------------------------------------------------------

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 #include "components/product_main.h"
 #include "destination_fixture.h"
 #include "host/system.h"

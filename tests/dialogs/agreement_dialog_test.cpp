@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 #include "components/components.h"
 #include "components/product_main.h"
 #include "log/logger.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 #include "components/components.h"
 #include "log/logger.h"
 #include "setup/errors.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "components/component_steps.h"
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 #include "components/components.h"
 #include "components/product_main.h"
 #include "host/registry.h"

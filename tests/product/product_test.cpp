@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 #include "components/components.h"
 #include "components/product_main.h"
 #include "host/files.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 #include "components/product_fw.h"
 #include "product/trust_list.h"
 #include "records.h"

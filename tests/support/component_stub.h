@@ -1,6 +1,6 @@
-// A component whose own class has not arrived yet: its code and keys only. It is found,
-// registered and removed through the shared behaviour, but runs no setup program of its own; its
-// settings key holds its folders, group and version.
+// A test component: its code and keys only. It is found, registered and removed through the
+// shared behaviour, but runs no setup program of its own; its settings key holds its folders,
+// group and version.
 #pragma once
 #include "product/product.h"
 

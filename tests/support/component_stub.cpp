@@ -1,4 +1,4 @@
-#include "components/component_stub.h"
+#include "support/component_stub.h"
 
 #include "host/paths.h"
 #include "host/registry.h"
